@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/Drawable.h"
+#include "math/Vec2.h"
+#include "math/Vec4.h"
+
+namespace Core
+{
+
+class Object;
+class Square;
+
+// The playing board: a slab of size x by size y grid units and m_Depth thick, drawn
+// centred on the origin with its top face at height 0, holding the squares (not owned),
+// which hold the pieces. It keeps the mouse-over highlight and the orientation toward
+// which the render loop turns the scene.
+class Board final : public Drawable
+{
+public:
+    // Thickness of the slab.
+    static const double m_Depth;
+
+    Board(const Vec2<unsigned int>& size, const std::vector<Square*>& squares);
+    // Copies the drawable part (fresh picking name, no metadata) and every field; the
+    // square pointers are shared.
+    Board(const Board& other);
+
+    const Vec2<unsigned int>& getSize() const { return m_Size; }
+    std::vector<Square*>& getSquares() { return m_Squares; }
+
+    // Degrees about the vertical axis.
+    void setOrientation(float degrees) { m_Orientation = degrees; }
+    float getOrientation() const { return m_Orientation; }
+    const Vec4<double>& getLineColor() const { return m_LineColor; }
+
+    void enableAutoHighlight(bool on) { m_AutoHighlight = on; }
+    bool isAutoHighlightEnabled() const { return m_AutoHighlight; }
+    // Moves the mouse-over highlight to `square`; null, or highlighting switched off,
+    // clears it.
+    void autoHighlight(Square* square);
+    Square* getHighlightedSquare() const { return m_HighlightedSquare; }
+    // Clears the selected and allowed-destination flags of every square.
+    void clearHighlight();
+
+    // Takes the piece off `from` and puts it on `to`; false (and nothing changed) when
+    // the piece is not on `from`.
+    static bool moveObject(Object* object, Square* from, Square* to);
+
+    void setDrawObjectsBounds(bool on);
+
+    std::string getClassName() const override { return getStaticClassName(); }
+    static std::string getStaticClassName() { return "BOARD"; }
+    // Slab, edge lines, every square, then every piece.
+    void draw() const override;
+    // The slab alone, in the board's colour.
+    void drawWithColor() const override;
+    // The slab's 24 face-corner vertices, four per face, without glBegin/glEnd.
+    void drawPoints() const;
+
+private:
+    Vec2<unsigned int> m_Size;
+    float m_Orientation;
+    std::vector<Square*> m_Squares;
+    Vec4<double> m_LineColor;
+    bool m_AutoHighlight;
+    Square* m_HighlightedSquare;
+};
+
+} // namespace Core

@@ -1,0 +1,31 @@
+#pragma once
+
+namespace Core
+{
+
+// An application's reaction to a key the engine does not use itself. Append to
+// Rendering::Render::getCallBacksKeyboard(); never deleted by the engine.
+class CallBackKeyboard
+{
+public:
+    CallBackKeyboard() : m_Key(0), m_X(0), m_Y(0) {}
+
+    // The key as the window system reports it and the pointer position in window pixels.
+    void setKeyboardEvent(unsigned char key, int x, int y)
+    {
+        m_Key = key;
+        m_X = x;
+        m_Y = y;
+    }
+    // Called right after setKeyboardEvent.
+    virtual void update() = 0;
+
+protected:
+    ~CallBackKeyboard() {}
+
+    unsigned char m_Key;
+    int m_X;
+    int m_Y;
+};
+
+} // namespace Core

@@ -1,0 +1,173 @@
+#include "core/Square.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "core/Object.h"
+
+namespace Core
+{
+
+namespace
+{
+// Single-precision fractions of the square's extent for the piece alignments.
+constexpr float c_FiveSixths = 5.0f / 6.0f;
+constexpr float c_OneSixth = 1.0f / 6.0f;
+constexpr float c_Half = 0.5f;
+constexpr double c_SquareHeight = 0.001;
+
+float verticalFraction(Object::ObjectAlignment::Vertical v)
+{
+    switch (v) {
+    case Object::ObjectAlignment::Top:
+        return c_FiveSixths;
+    case Object::ObjectAlignment::Bottom:
+        return c_OneSixth;
+    default:
+        return c_Half;
+    }
+}
+
+float horizontalFraction(Object::ObjectAlignment::Horizontal h)
+{
+    switch (h) {
+    case Object::ObjectAlignment::Left:
+        return c_OneSixth;
+    case Object::ObjectAlignment::Right:
+        return c_FiveSixths;
+    default:
+        return c_Half;
+    }
+}
+} // namespace
+
+Square::Square(const Coords& coords, const std::vector<Object*>& objects)
+    : m_Coords(coords), m_Objects(objects), m_HighlightMouseOver(false), m_HighlightSelected(false),
+      m_HighlightAuthorized(false)
+{
+    computeSize();
+    computeLower();
+    computeUpper();
+}
+
+Square::Square(const Square& other)
+    : Drawable(other), m_Coords(other.m_Coords), m_Size(other.m_Size), m_Lower(other.m_Lower), m_Upper(other.m_Upper),
+      m_Objects(other.m_Objects), m_HighlightMouseOver(other.m_HighlightMouseOver),
+      m_HighlightSelected(other.m_HighlightSelected), m_HighlightAuthorized(other.m_HighlightAuthorized),
+      m_Borrowed(other.m_Objects)
+{
+}
+
+Square::~Square()
+{
+    // A piece pushed twice is listed twice but deleted once.
+    std::vector<Object*> owned;
+    for (Object* object : m_Objects)
+        if (std::find(m_Borrowed.begin(), m_Borrowed.end(), object) == m_Borrowed.end() &&
+            std::find(owned.begin(), owned.end(), object) == owned.end())
+            owned.push_back(object);
+    for (Object* object : owned)
+        delete object;
+}
+
+void Square::setCoords(const Coords& coords)
+{
+    m_Coords = coords;
+    computeSize();
+    computeLower();
+    computeUpper();
+}
+
+void Square::computeSize()
+{
+    unsigned int minX = UINT_MAX, minY = UINT_MAX, maxX = 0, maxY = 0;
+    for (const Vec2<unsigned int>& p : m_Coords.m_Points) {
+        minX = std::min(minX, p.x());
+        minY = std::min(minY, p.y());
+        maxX = std::max(maxX, p.x());
+        maxY = std::max(maxY, p.y());
+    }
+    m_Size = Vec2<unsigned int>(maxX - minX, maxY - minY);
+}
+
+void Square::computeLower()
+{
+    m_Lower = Vec2<unsigned int>(UINT_MAX, UINT_MAX);
+    for (const Vec2<unsigned int>& p : m_Coords.m_Points) {
+        m_Lower.x() = std::min(m_Lower.x(), p.x());
+        m_Lower.y() = std::min(m_Lower.y(), p.y());
+    }
+}
+
+void Square::computeUpper()
+{
+    m_Upper = Vec2<unsigned int>(0, 0);
+    for (const Vec2<unsigned int>& p : m_Coords.m_Points) {
+        m_Upper.x() = std::max(m_Upper.x(), p.x());
+        m_Upper.y() = std::max(m_Upper.y(), p.y());
+    }
+}
+
+void Square::pushObject(Object* object)
+{
+    m_Objects.push_back(object);
+    object->setParentSquare(this);
+}
+
+bool Square::popObject(Object* object)
+{
+    auto it = std::find(m_Objects.begin(), m_Objects.end(), object);
+    if (it == m_Objects.end())
+        return false;
+    m_Objects.erase(it);
+    object->setParentSquare(nullptr);
+    return true;
+}
+
+void Square::setDrawObjectsBounds(bool on)
+{
+    for (Object* object : m_Objects)
+        object->setDrawBound(on);
+}
+
+void Square::drawObjects() const
+{
+    glPushMatrix();
+    glTranslated(m_Lower.x(), 0.0, -static_cast<double>(m_Lower.y()));
+    for (const Object* object : m_Objects) {
+        const Object::ObjectAlignment& alignment = object->getAlignment();
+        const float horizontal = horizontalFraction(alignment.m_Horizontal);
+        const double vertical = verticalFraction(alignment.m_Vertical);
+        glPushMatrix();
+        // x product in single precision, z product in double precision.
+        glTranslated(static_cast<double>(m_Size.x() * horizontal), 0.0, -(m_Size.y() * vertical));
+        object->draw();
+        glPopMatrix();
+    }
+    glPopMatrix();
+}
+
+void Square::draw() const
+{
+    glPushName(getPickingName());
+    drawWithColor();
+    glPopName();
+}
+
+void Square::drawWithColor() const
+{
+    const Vec4<double>& color = getColor();
+    glColor4d(color.x(), color.y(), color.z(), color.w());
+    const GLfloat material[4] = {static_cast<GLfloat>(color.x()), static_cast<GLfloat>(color.y()),
+                                 static_cast<GLfloat>(color.z()), static_cast<GLfloat>(color.w())};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, material);
+    glNormal3d(0.0, 1.0, 0.0);
+    glBegin(GL_QUADS);
+    for (const Vec2<unsigned int>& p : m_Coords.m_Points)
+        glVertex3d(p.x(), c_SquareHeight, -static_cast<double>(p.y()));
+    glEnd();
+}
+
+} // namespace Core

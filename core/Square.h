@@ -1,0 +1,90 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/Drawable.h"
+#include "math/Vec2.h"
+
+namespace Core
+{
+
+class Object;
+
+// One cell of the board: a quad through four grid points, drawn just above the board's
+// top face (grid point (x, y) lies at (x, 0.001, -y)). It holds the pieces standing on it
+// and deletes those it still holds when destroyed. Three independent highlight flags:
+// mouse-over (set by the board), selected and allowed destination (set by the game).
+class Square final : public Drawable
+{
+public:
+    // The four corners in outline order (either direction).
+    struct Coords
+    {
+        Coords(const Vec2<unsigned int>& p0, const Vec2<unsigned int>& p1, const Vec2<unsigned int>& p2,
+               const Vec2<unsigned int>& p3)
+            : m_Points{p0, p1, p2, p3}
+        {
+        }
+        Vec2<unsigned int> m_Points[4];
+    };
+
+    // Stores corners and initial pieces (their parent square is not set), flags cleared.
+    Square(const Coords& coords, const std::vector<Object*>& objects);
+    // Copies corners, extents, flags and the piece list. The copy does not own the pieces
+    // it starts with: only pieces pushed onto it later are deleted with it.
+    Square(const Square& other);
+    // Deletes every piece still listed (each once, pieces borrowed by a copy excepted).
+    ~Square();
+
+    void setCoords(const Coords& coords);
+    const Coords& getCoords() const { return m_Coords; }
+    void computeSize();
+    void computeLower();
+    void computeUpper();
+    // (largest x - smallest x, largest y - smallest y) of the corners.
+    const Vec2<unsigned int>& getSize() const { return m_Size; }
+    // (smallest x, smallest y) of the corners.
+    const Vec2<unsigned int>& getLower() const { return m_Lower; }
+    // (largest x, largest y) of the corners.
+    const Vec2<unsigned int>& getUpper() const { return m_Upper; }
+
+    std::vector<Object*>& getObjects() { return m_Objects; }
+    // Appends the piece and makes this its parent square.
+    void pushObject(Object* object);
+    // Removes the first occurrence and clears its parent square; false if not listed.
+    bool popObject(Object* object);
+    // Pieces are placed at draw time from their alignment; nothing to store here.
+    void defineObjectPosition() {}
+
+    void highlightMouseOver(bool on) { m_HighlightMouseOver = on; }
+    void highlightSelected(bool on) { m_HighlightSelected = on; }
+    void highlightAuthorized(bool on) { m_HighlightAuthorized = on; }
+    bool isHighlightedMouseOver() const { return m_HighlightMouseOver; }
+    bool isHighlightedSelected() const { return m_HighlightSelected; }
+    bool isHighlightedAuthorized() const { return m_HighlightAuthorized; }
+
+    // Sets the bounding-box flag of every piece on the square.
+    void setDrawObjectsBounds(bool on);
+    // Draws each piece at its alignment inside the square.
+    void drawObjects() const;
+
+    std::string getClassName() const override { return getStaticClassName(); }
+    static std::string getStaticClassName() { return "SQUARE"; }
+    void draw() const override;
+    void drawWithColor() const override;
+
+private:
+    Coords m_Coords;
+    Vec2<unsigned int> m_Size;
+    Vec2<unsigned int> m_Lower;
+    Vec2<unsigned int> m_Upper;
+    std::vector<Object*> m_Objects;
+    bool m_HighlightMouseOver;
+    bool m_HighlightSelected;
+    bool m_HighlightAuthorized;
+    // Pieces a copy was made with; they belong to the source square.
+    std::vector<Object*> m_Borrowed;
+};
+
+} // namespace Core

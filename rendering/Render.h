@@ -1,0 +1,140 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "math/Vec2.h"
+#include "math/Vec3.h"
+
+namespace Core
+{
+class Board;
+class CallBackKeyboard;
+class CallBackPicking;
+class Drawable;
+} // namespace Core
+
+namespace Rendering
+{
+
+class Camera;
+class HUD;
+class Light;
+
+// Selection buffer of the pick pass.
+extern unsigned int pickingBuf[512];
+// Last pointer position reported while no button is held; the pick pass aims there.
+extern int mouseX;
+extern int mouseY;
+// Drag reference of the right-button camera drag: -1 idle, 0 no position yet.
+extern int oldX;
+extern int oldY;
+
+// The window, the frame loop and the registry of drawables: one per process. The
+// application configures it (setParams, callbacks, HUD elements) and then calls run().
+// It owns its camera and the default light it creates; it never frees the board,
+// drawables, callbacks or HUD elements it is given.
+class Render
+{
+public:
+    // The singleton, created on first use and destroyed at process exit.
+    static Render& instance();
+
+    Render(const Render&) = delete;
+    Render& operator=(const Render&) = delete;
+
+    // Stores the window title, the board drawn each frame and the scene scale.
+    void setParams(const std::string& title, const Vec3<double>& scale, Core::Board* board);
+
+    // Opens the window, sets up OpenGL, installs the input callbacks and enters the GLUT
+    // main loop, which does not return. Returns at once when no window can be opened.
+    void run();
+    // The window part of run(): GLUT initialisation, display mode, size, position, title,
+    // full screen when asked. Call once per process. False, with a message on standard
+    // error, when there is no X display to open a window on.
+    bool openWindow();
+    // OpenGL state, start-up view, default light and GLEW; needs a current context.
+    void initGL();
+    // Draws one frame: pick pass, HUD, lit scene, swap, frame counter, board turn.
+    void loop();
+    // Draws the three unit axes (X red, Y green, Z blue) from the origin.
+    void drawAxis();
+
+    // Selection-mode picking at window position (x, y), y downward.
+    void startPicking(int x, int y);
+    // Leaves selection mode and publishes the nearest hit.
+    void stopPicking();
+    // Chooses the nearest of `hits` records in pickingBuf and publishes its square.
+    void processHits(int hits);
+    // Hands the highlighted square to every picking callback, then calls its update().
+    void updatePicking();
+
+    // Counts one frame drawn at `nowMs` (milliseconds of a monotonic clock since process
+    // start); once a second the title shows "<title> - N FPS".
+    void countFrame(double nowMs);
+    // One step of the board-turn animation: the shown angle `rot` moves toward the
+    // board's orientation by the camera speed, snapping when closer than a step.
+    void turnBoard();
+
+    Vec2<unsigned int> getSize() const { return Vec2<unsigned int>(m_Width, m_Height); }
+    void setSize(unsigned int width, unsigned int height);
+    void setFullScreen(bool fullScreen) { m_FullScreen = fullScreen; }
+    const std::string& getTitle() const { return m_Title; }
+    const Vec3<double>& getScale() const { return m_Scale; }
+    Core::Board* getBoard() const { return m_Board; }
+    Camera* getCamera() const { return m_Camera; }
+    unsigned int getNbDisplayList() const { return m_NbDisplayList; }
+    void setNbDisplayList(unsigned int count) { m_NbDisplayList = count; }
+    void setCameraSpeed(float degreesPerFrame) { m_CameraSpeed = degreesPerFrame; }
+    float getCameraSpeed() const { return m_CameraSpeed; }
+    const std::vector<Light*>& getLights() const { return m_Lights; }
+
+    // Appends an overlay element, drawn every frame in insertion order (null is skipped).
+    void pushBackHUD(HUD* hud) { m_HUDs.push_back(hud); }
+    // Takes an overlay element out of the frame (every occurrence).
+    void removeHUD(HUD* hud);
+    // Appends a picking callback; null is ignored.
+    void addCallBackPicking(Core::CallBackPicking* callback);
+    // Unregisters a picking callback (every occurrence).
+    void removeCallBackPicking(Core::CallBackPicking* callback);
+    const std::vector<Core::CallBackPicking*>& getCallBacksPicking() const { return m_CallBacksPicking; }
+    // The keyboard callbacks; append to register one.
+    std::vector<Core::CallBackKeyboard*>& getCallBacksKeyboard() { return m_CallBacksKeyboard; }
+
+    // Files a drawable under its picking name; an entry already there is kept.
+    void pushDrawable(Core::Drawable* drawable);
+    // Forgets a drawable that is being destroyed; safe to call during process exit.
+    static void removeDrawable(const Core::Drawable* drawable);
+    // The drawable with this picking name, or null.
+    Core::Drawable* findDrawable(unsigned int pickingName) const;
+
+private:
+    Render();
+    ~Render();
+
+    void installCallbacks();
+
+    unsigned int m_Width;
+    unsigned int m_Height;
+    Vec3<double> m_Scale;
+    bool m_FullScreen;
+    Camera* m_Camera;
+    Core::Board* m_Board;
+    float m_CameraSpeed;
+    double m_LastTime;
+    unsigned int m_FrameCount;
+    std::vector<Light*> m_Lights;
+    std::string m_Title;
+    std::vector<HUD*> m_HUDs;
+    unsigned int m_NbDisplayList;
+    std::vector<Core::CallBackPicking*> m_CallBacksPicking;
+    std::vector<Core::CallBackKeyboard*> m_CallBacksKeyboard;
+    std::map<unsigned int, Core::Drawable*> m_Drawables;
+    Light* m_DefaultLight;
+};
+
+} // namespace Rendering
+
+// Board angle currently shown, in degrees about the vertical axis.
+extern float rot;

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/Board.h"
+#include "core/Object.h"
+#include "core/Square.h"
+
+using Core::Board;
+using Core::Object;
+using Core::Square;
+
+namespace
+{
+class BoardTest : public ::testing::Test
+{
+protected:
+    BoardTest() : board(Vec2<unsigned int>(4, 4), {})
+    {
+        for (unsigned int i = 0; i < 3; ++i) {
+            squares.push_back(
+                std::make_unique<Square>(Square::Coords(Vec2<unsigned int>(i, 0), Vec2<unsigned int>(i, 1),
+                                                        Vec2<unsigned int>(i + 1, 1), Vec2<unsigned int>(i + 1, 0)),
+                                         std::vector<Object*>()));
+            board.getSquares().push_back(squares.back().get());
+        }
+        board.enableAutoHighlight(true);
+    }
+
+    Square& square(int i) { return *squares[i]; }
+
+    std::vector<std::unique_ptr<Square>> squares;
+    Board board;
+};
+} // namespace
+
+TEST_F(BoardTest, ConstructionDefaults)
+{
+    Board fresh(Vec2<unsigned int>(12, 12), {});
+    EXPECT_EQ(fresh.getSize(), Vec2<unsigned int>(12, 12));
+    EXPECT_EQ(fresh.getOrientation(), 0.0f);
+    EXPECT_EQ(fresh.getLineColor(), Vec4<double>(0, 0, 0, 1));
+    EXPECT_FALSE(fresh.isAutoHighlightEnabled());
+    EXPECT_EQ(fresh.getHighlightedSquare(), nullptr);
+    EXPECT_EQ(Board::m_Depth, 0.25);
+}
+
+TEST_F(BoardTest, AutoHighlightMovesTheMouseOverFlag)
+{
+    board.autoHighlight(&square(0));
+    EXPECT_EQ(board.getHighlightedSquare(), &square(0));
+    EXPECT_TRUE(square(0).isHighlightedMouseOver());
+
+    board.autoHighlight(&square(0));
+    EXPECT_TRUE(square(0).isHighlightedMouseOver());
+
+    board.autoHighlight(&square(1));
+    EXPECT_FALSE(square(0).isHighlightedMouseOver());
+    EXPECT_TRUE(square(1).isHighlightedMouseOver());
+    EXPECT_EQ(board.getHighlightedSquare(), &square(1));
+
+    board.autoHighlight(nullptr);
+    EXPECT_FALSE(square(1).isHighlightedMouseOver());
+    EXPECT_EQ(board.getHighlightedSquare(), nullptr);
+}
+
+TEST_F(BoardTest, AutoHighlightOffClearsOnTheNextCall)
+{
+    board.autoHighlight(&square(2));
+    board.enableAutoHighlight(false);
+    EXPECT_EQ(board.getHighlightedSquare(), &square(2));
+
+    board.autoHighlight(&square(1));
+    EXPECT_EQ(board.getHighlightedSquare(), nullptr);
+    EXPECT_FALSE(square(1).isHighlightedMouseOver());
+    EXPECT_FALSE(square(2).isHighlightedMouseOver());
+}
+
+TEST_F(BoardTest, ClearHighlightKeepsTheMouseOver)
+{
+    board.autoHighlight(&square(0));
+    square(0).highlightSelected(true);
+    square(1).highlightAuthorized(true);
+    square(2).highlightSelected(true);
+    square(2).highlightAuthorized(true);
+    board.clearHighlight();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(square(i).isHighlightedSelected());
+        EXPECT_FALSE(square(i).isHighlightedAuthorized());
+    }
+    EXPECT_TRUE(square(0).isHighlightedMouseOver());
+    EXPECT_EQ(board.getHighlightedSquare(), &square(0));
+}
+
+TEST_F(BoardTest, MoveObjectBetweenSquares)
+{
+    Object* piece = new Object;
+    Object* other = new Object;
+    square(0).pushObject(other);
+    square(0).pushObject(piece);
+
+    EXPECT_FALSE(Board::moveObject(piece, &square(1), &square(2)));
+    EXPECT_TRUE(square(2).getObjects().empty());
+
+    EXPECT_TRUE(Board::moveObject(piece, &square(0), &square(1)));
+    EXPECT_EQ(square(0).getObjects(), std::vector<Object*>{other});
+    EXPECT_EQ(square(1).getObjects(), std::vector<Object*>{piece});
+    EXPECT_EQ(piece->getParentSquare(), &square(1));
+
+    // Moving onto the same square puts the piece at the end of its list.
+    EXPECT_TRUE(Board::moveObject(other, &square(0), &square(0)));
+    EXPECT_TRUE(Board::moveObject(piece, &square(1), &square(0)));
+    EXPECT_TRUE(Board::moveObject(other, &square(0), &square(0)));
+    EXPECT_EQ(square(0).getObjects(), (std::vector<Object*>{piece, other}));
+    EXPECT_EQ(other->getParentSquare(), &square(0));
+}
+
+TEST_F(BoardTest, CopySharesSquaresWithAFreshName)
+{
+    board.setOrientation(180.0f);
+    board.autoHighlight(&square(1));
+    Board copy(board);
+    EXPECT_NE(copy.getPickingName(), board.getPickingName());
+    EXPECT_EQ(copy.getSquares(), board.getSquares());
+    EXPECT_EQ(copy.getOrientation(), 180.0f);
+    EXPECT_EQ(copy.getHighlightedSquare(), &square(1));
+}

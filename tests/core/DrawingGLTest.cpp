@@ -1,0 +1,298 @@
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/Board.h"
+#include "core/Object.h"
+#include "core/Square.h"
+#include "rendering/Render.h"
+#include "support/GLTest.h"
+
+using Core::Board;
+using Core::Object;
+using Core::Square;
+
+namespace
+{
+using P = Vec2<unsigned int>;
+
+struct Primitive
+{
+    GLenum kind; // GL_LINE_TOKEN or GL_POLYGON_TOKEN
+    std::vector<Vec3<double>> vertices;
+};
+
+// Draws scenes under a known orthographic mapping, 50 pixels per unit around the window
+// centre, and reads back what OpenGL made of them: primitives in feedback mode (turned
+// back into scene coordinates) or pixels.
+class DrawingGLTest : public TestSupport::GLTest
+{
+protected:
+    void SetUp() override
+    {
+        GLTest::SetUp();
+        if (IsSkipped() || HasFailure())
+            return;
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, 1024, 0, 728, -1000, 1000);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glTranslated(512, 364, 0);
+        glScaled(50, 50, 50);
+        glDisable(GL_LIGHTING);
+    }
+
+    void TearDown() override
+    {
+        if (!IsSkipped()) {
+            glEnable(GL_LIGHTING);
+            glMatrixMode(GL_PROJECTION);
+            glPopMatrix();
+            glMatrixMode(GL_MODELVIEW);
+            glPopMatrix();
+        }
+        GLTest::TearDown();
+    }
+
+    // Looks at the scene from above: grid x to the right, grid y (scene -z) upward.
+    static void fromAbove() { glRotated(90, 1, 0, 0); }
+
+    static std::vector<Primitive> feedback(const std::function<void()>& draw)
+    {
+        std::vector<GLfloat> buffer(1 << 18);
+        glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
+        glRenderMode(GL_FEEDBACK);
+        draw();
+        const GLint size = glRenderMode(GL_RENDER);
+        std::vector<Primitive> out;
+        auto vertex = [&](GLint& i) {
+            const Vec3<double> v((buffer[i] - 512.0) / 50.0, (buffer[i + 1] - 364.0) / 50.0,
+                                 -(2.0 * buffer[i + 2] - 1.0) * 1000.0 / 50.0);
+            i += 3;
+            return v;
+        };
+        for (GLint i = 0; i < size;) {
+            const GLenum token = static_cast<GLenum>(buffer[i++]);
+            if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
+                Primitive p{GL_LINE_TOKEN, {}};
+                p.vertices.push_back(vertex(i));
+                p.vertices.push_back(vertex(i));
+                out.push_back(p);
+            } else if (token == GL_POLYGON_TOKEN) {
+                const int n = static_cast<int>(buffer[i++]);
+                Primitive p{GL_POLYGON_TOKEN, {}};
+                for (int k = 0; k < n; ++k)
+                    p.vertices.push_back(vertex(i));
+                out.push_back(p);
+            } else if (token == GL_POINT_TOKEN || token == GL_BITMAP_TOKEN || token == GL_DRAW_PIXEL_TOKEN ||
+                       token == GL_COPY_PIXEL_TOKEN) {
+                vertex(i);
+            } else {
+                ++i; // pass-through value
+            }
+        }
+        return out;
+    }
+
+    static bool near(const Vec3<double>& a, const Vec3<double>& b) { return (a - b).length() < 1e-3; }
+
+    static bool hasSegment(const std::vector<Primitive>& prims, const Vec3<double>& a, const Vec3<double>& b)
+    {
+        return std::count_if(prims.begin(), prims.end(), [&](const Primitive& p) {
+                   return p.kind == GL_LINE_TOKEN && ((near(p.vertices[0], a) && near(p.vertices[1], b)) ||
+                                                      (near(p.vertices[0], b) && near(p.vertices[1], a)));
+               }) > 0;
+    }
+
+    static int countSegments(const std::vector<Primitive>& prims, const Vec3<double>& a, const Vec3<double>& b)
+    {
+        return static_cast<int>(std::count_if(prims.begin(), prims.end(), [&](const Primitive& p) {
+            return p.kind == GL_LINE_TOKEN && ((near(p.vertices[0], a) && near(p.vertices[1], b)) ||
+                                               (near(p.vertices[0], b) && near(p.vertices[1], a)));
+        }));
+    }
+
+    // Pixel colour at a scene point seen from above (scene x, scene z).
+    static std::array<int, 3> colourAbove(double x, double z)
+    {
+        const std::vector<std::uint8_t> p =
+            readPixels(static_cast<int>(512 + 50 * x), static_cast<int>(364 - 50 * z), 1, 1);
+        return {p[0], p[1], p[2]};
+    }
+
+    static std::array<int, 3> rgb(double r, double g, double b)
+    {
+        return {static_cast<int>(r * 255 + 0.5), static_cast<int>(g * 255 + 0.5), static_cast<int>(b * 255 + 0.5)};
+    }
+
+    static void expectColour(const std::array<int, 3>& actual, const std::array<int, 3>& expected)
+    {
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(actual[c], expected[c], 1) << "channel " << c;
+    }
+};
+} // namespace
+
+TEST_F(DrawingGLTest, BoardEdgeLinesAreTheTwelveSegmentsOfItsPoints)
+{
+    Board board(P(12, 8), {});
+    const std::vector<Primitive> prims = feedback([&] { board.draw(); });
+    const double X = 6, Y = 4, D = 0.25; // centred: x -6..6, z -4..4
+    using V = Vec3<double>;
+    EXPECT_EQ(std::count_if(prims.begin(), prims.end(), [](const Primitive& p) { return p.kind == GL_LINE_TOKEN; }),
+              12);
+    EXPECT_EQ(countSegments(prims, V(-X, 0, Y), V(X, 0, Y)), 2);     // top front, twice
+    EXPECT_EQ(countSegments(prims, V(X, -D, Y), V(X, -D, -Y)), 2);   // bottom right, twice
+    EXPECT_EQ(countSegments(prims, V(-X, 0, -Y), V(-X, -D, -Y)), 2); // back left vertical, twice
+    EXPECT_TRUE(hasSegment(prims, V(-X, 0, -Y), V(X, 0, -Y)));       // top back
+    EXPECT_TRUE(hasSegment(prims, V(X, 0, Y), V(X, 0, -Y)));         // top right
+    EXPECT_TRUE(hasSegment(prims, V(-X, -D, Y), V(X, -D, Y)));       // bottom front
+    EXPECT_TRUE(hasSegment(prims, V(-X, -D, Y), V(-X, -D, -Y)));     // bottom left
+    EXPECT_TRUE(hasSegment(prims, V(-X, 0, Y), V(-X, -D, Y)));       // front left vertical
+    EXPECT_TRUE(hasSegment(prims, V(X, 0, -Y), V(X, -D, -Y)));       // back right vertical
+    // Never drawn: top left, bottom back, front right vertical.
+    EXPECT_FALSE(hasSegment(prims, V(-X, 0, Y), V(-X, 0, -Y)));
+    EXPECT_FALSE(hasSegment(prims, V(-X, -D, -Y), V(X, -D, -Y)));
+    EXPECT_FALSE(hasSegment(prims, V(X, 0, Y), V(X, -D, Y)));
+}
+
+TEST_F(DrawingGLTest, SlabIsCentredWithItsTopAtZero)
+{
+    Board board(P(12, 12), {});
+    double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9, minZ = 1e9, maxZ = -1e9;
+    const std::vector<Primitive> centred = feedback([&] { board.draw(); });
+    for (const Primitive& p : centred)
+        for (const Vec3<double>& v : p.vertices) {
+            minX = std::min(minX, v.x());
+            maxX = std::max(maxX, v.x());
+            minY = std::min(minY, v.y());
+            maxY = std::max(maxY, v.y());
+            minZ = std::min(minZ, v.z());
+            maxZ = std::max(maxZ, v.z());
+        }
+    EXPECT_NEAR(minX, -6, 1e-3);
+    EXPECT_NEAR(maxX, 6, 1e-3);
+    EXPECT_NEAR(minZ, -6, 1e-3);
+    EXPECT_NEAR(maxZ, 6, 1e-3);
+    EXPECT_NEAR(minY, -0.25, 1e-3);
+    EXPECT_NEAR(maxY, 0, 1e-3);
+}
+
+TEST_F(DrawingGLTest, SquaresAndSlabReachTheScreenInTheirColours)
+{
+    const Vec4<double> slab(0.35, 0.25, 0.1, 1.0), dark(0.2, 0.1, 0.0, 1.0), light(0.65, 0.55, 0.3, 1.0);
+    Board board(P(12, 12), {});
+    board.setColor(slab);
+    Square a(Square::Coords(P(1, 1), P(1, 2), P(2, 2), P(2, 1)), {});
+    Square b(Square::Coords(P(2, 1), P(2, 2), P(3, 2), P(3, 1)), {});
+    a.setColor(dark);
+    b.setColor(light);
+    // No texture: the highlight flags do not show.
+    b.highlightMouseOver(true);
+    b.highlightSelected(true);
+    board.getSquares() = {&a, &b};
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    fromAbove();
+    board.draw();
+    // Square (1..2, 1..2) is centred at scene (-4.5, -(1.5 - 6)).
+    expectColour(colourAbove(-4.5, 4.5), rgb(0.2, 0.1, 0.0));
+    expectColour(colourAbove(-3.5, 4.5), rgb(0.65, 0.55, 0.3));
+    expectColour(colourAbove(0.0, 0.0), rgb(0.35, 0.25, 0.1));
+    expectColour(colourAbove(-5.9, -5.9), rgb(0.35, 0.25, 0.1));
+    expectColour(colourAbove(-6.2, 0.0), rgb(0.1, 0.1, 0.1)); // background beyond the slab
+
+    GLfloat material[4];
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, material);
+    EXPECT_FLOAT_EQ(material[0], 0.65f);
+    EXPECT_FLOAT_EQ(material[2], 0.3f);
+    EXPECT_NO_GL_ERROR();
+}
+
+TEST_F(DrawingGLTest, SquareQuadLiesJustAboveTheBoard)
+{
+    Square square(Square::Coords(P(3, 4), P(3, 6), P(5, 6), P(5, 4)), {});
+    const std::vector<Primitive> prims = feedback([&] { square.draw(); });
+    ASSERT_FALSE(prims.empty());
+    std::vector<Vec3<double>> corners;
+    for (const Primitive& p : prims)
+        for (const Vec3<double>& v : p.vertices) {
+            EXPECT_NEAR(v.y(), 0.001, 1e-4);
+            corners.push_back(v);
+        }
+    for (const Vec3<double>& expected : {Vec3<double>(3, 0.001, -4), Vec3<double>(3, 0.001, -6),
+                                         Vec3<double>(5, 0.001, -6), Vec3<double>(5, 0.001, -4)})
+        EXPECT_TRUE(
+            std::any_of(corners.begin(), corners.end(), [&](const Vec3<double>& v) { return near(v, expected); }));
+}
+
+TEST_F(DrawingGLTest, PiecesStandAtTheirAlignmentLiftedAndScaled)
+{
+    using A = Object::ObjectAlignment;
+    Square square(Square::Coords(P(3, 4), P(3, 5), P(4, 5), P(4, 4)), {});
+    auto* centre = new Object(A(A::VCenter, A::HCenter));
+    auto* topLeft = new Object(A(A::Top, A::Left));
+    auto* bottomRight = new Object(A(A::Bottom, A::Right));
+    topLeft->setScale(0.5);
+    for (Object* piece : {centre, topLeft, bottomRight})
+        square.pushObject(piece);
+
+    auto extent = [&](Object* only) {
+        for (Object* piece : {centre, topLeft, bottomRight})
+            piece->setColor(Vec4<double>(1, 1, 1, piece == only ? 1.0 : 0.0));
+        // Draw only `only` by taking the others off for the pass.
+        std::vector<Object*> saved = square.getObjects();
+        square.getObjects() = {only};
+        const std::vector<Primitive> prims = feedback([&] { square.drawObjects(); });
+        square.getObjects() = saved;
+        Vec3<double> lo(1e9, 1e9, 1e9), hi(-1e9, -1e9, -1e9);
+        for (const Primitive& p : prims)
+            for (const Vec3<double>& v : p.vertices) {
+                lo = Vec3<double>(std::min(lo.x(), v.x()), std::min(lo.y(), v.y()), std::min(lo.z(), v.z()));
+                hi = Vec3<double>(std::max(hi.x(), v.x()), std::max(hi.y(), v.y()), std::max(hi.z(), v.z()));
+            }
+        return std::make_pair(lo, hi);
+    };
+
+    auto [lo, hi] = extent(centre);
+    EXPECT_NEAR((lo.x() + hi.x()) / 2, 3.5, 2e-3);
+    EXPECT_NEAR((lo.z() + hi.z()) / 2, -4.5, 2e-3);
+    // The sphere's poles lie on the z axis, so its z extent is exactly the diameter.
+    EXPECT_NEAR((lo.y() + hi.y()) / 2, 0.076, 2e-3);
+    EXPECT_NEAR(hi.z() - lo.z(), 0.4, 2e-3);
+
+    std::tie(lo, hi) = extent(topLeft);
+    EXPECT_NEAR((lo.x() + hi.x()) / 2, 3 + 1.0 / 6, 2e-3);
+    EXPECT_NEAR((lo.z() + hi.z()) / 2, -(4 + 5.0 / 6), 2e-3);
+    EXPECT_NEAR(hi.z() - lo.z(), 0.2, 2e-3);         // radius 0.2 scaled by 0.5
+    EXPECT_NEAR((lo.y() + hi.y()) / 2, 0.076, 2e-3); // the lift is not scaled
+
+    std::tie(lo, hi) = extent(bottomRight);
+    EXPECT_NEAR((lo.x() + hi.x()) / 2, 3 + 5.0 / 6, 2e-3);
+    EXPECT_NEAR((lo.z() + hi.z()) / 2, -(4 + 1.0 / 6), 2e-3);
+}
+
+TEST_F(DrawingGLTest, PieceDrawsInItsColourAndLeavesTheMaterial)
+{
+    Square square(Square::Coords(P(0, 0), P(0, 1), P(1, 1), P(1, 0)), {});
+    auto* piece = new Object;
+    piece->setColor(Vec4<double>(0.6, 0.6, 0.5, 1.0));
+    square.pushObject(piece);
+    EXPECT_EQ(piece->deltaTranslateY(), 0.076);
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    fromAbove();
+    square.drawObjects();
+    expectColour(colourAbove(0.5, -0.5), rgb(0.6, 0.6, 0.5));
+    expectColour(colourAbove(0.5 + 0.25, -0.5), rgb(0.1, 0.1, 0.1)); // beyond the radius
+    GLfloat material[4];
+    glGetMaterialfv(GL_BACK, GL_AMBIENT, material);
+    EXPECT_FLOAT_EQ(material[0], 0.6f);
+    EXPECT_FLOAT_EQ(material[2], 0.5f);
+}

@@ -1,0 +1,128 @@
+#include <GL/glew.h>
+
+#include "rendering/Light.h"
+#include "rendering/Render.h"
+#include "support/GLTest.h"
+
+using Rendering::Light;
+
+namespace
+{
+class LightGLTest : public TestSupport::GLTest
+{
+protected:
+    static Vec4<float> read(GLenum light, GLenum what)
+    {
+        Vec4<float> v(-9, -9, -9, -9);
+        glGetLightfv(light, what, v.ptr());
+        return v;
+    }
+    static float readScalar(GLenum light, GLenum what)
+    {
+        float f = -9;
+        glGetLightfv(light, what, &f);
+        return f;
+    }
+};
+} // namespace
+
+TEST_F(LightGLTest, ApplyHandsEveryParameterToOpenGL)
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    Light light;
+    Vec4<float> diffuse(0.2f, 0.3f, 0.4f, 0.5f), specular(0.6f, 0.7f, 0.8f, 0.9f), position(1, 2, 3, 1);
+    Vec3<float> direction(0, -1, 0);
+    light.setDiffuseColor(diffuse);
+    light.setSpecularColor(specular);
+    light.setId(2); // after the colours: their alpha becomes 1
+    light.setPosition(position);
+    light.setDirection(direction);
+    light.setSpotCutOff(30.0f);
+    light.setSpotExponent(12.0f);
+    light.apply();
+
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT2));
+    EXPECT_EQ(read(GL_LIGHT2, GL_DIFFUSE), Vec4<float>(0.2f, 0.3f, 0.4f, 1.0f));
+    EXPECT_EQ(read(GL_LIGHT2, GL_SPECULAR), Vec4<float>(0.6f, 0.7f, 0.8f, 1.0f));
+    EXPECT_EQ(read(GL_LIGHT2, GL_AMBIENT), Vec4<float>(0, 0, 0, 1));
+    EXPECT_EQ(read(GL_LIGHT2, GL_POSITION), Vec4<float>(1, 2, 3, 1));
+    const Vec4<float> spot = read(GL_LIGHT2, GL_SPOT_DIRECTION);
+    EXPECT_EQ(Vec3<float>(spot.x(), spot.y(), spot.z()), Vec3<float>(0, -1, 0));
+    EXPECT_EQ(readScalar(GL_LIGHT2, GL_SPOT_CUTOFF), 30.0f);
+    EXPECT_EQ(readScalar(GL_LIGHT2, GL_SPOT_EXPONENT), 12.0f);
+    EXPECT_EQ(readScalar(GL_LIGHT2, GL_CONSTANT_ATTENUATION), 1.0f);
+    EXPECT_EQ(readScalar(GL_LIGHT2, GL_LINEAR_ATTENUATION), 0.0f);
+    EXPECT_EQ(readScalar(GL_LIGHT2, GL_QUADRATIC_ATTENUATION), 0.0f);
+    EXPECT_NO_GL_ERROR();
+
+    // The position is taken in the coordinates of the matrix in force.
+    glTranslated(10, 0, 0);
+    light.apply();
+    EXPECT_EQ(read(GL_LIGHT2, GL_POSITION), Vec4<float>(11, 2, 3, 1));
+    glPopMatrix();
+    glDisable(GL_LIGHT2);
+}
+
+TEST_F(LightGLTest, ColoursSetAfterTheIdKeepTheirAlpha)
+{
+    Light light;
+    light.setId(3);
+    Vec4<float> diffuse(0.1f, 0.1f, 0.1f, 0.1f);
+    light.setDiffuseColor(diffuse);
+    light.apply();
+    EXPECT_EQ(read(GL_LIGHT3, GL_DIFFUSE), Vec4<float>(0.1f, 0.1f, 0.1f, 0.1f));
+    glDisable(GL_LIGHT3);
+}
+
+TEST_F(LightGLTest, OutOfRangeSpotValuesAreRejectedByOpenGL)
+{
+    Light light;
+    light.setId(4);
+    light.setSpotExponent(20.0f);
+    light.setSpotCutOff(45.0f);
+    light.apply();
+    light.setSpotExponent(1024.0f);
+    light.setSpotCutOff(120.0f);
+    light.apply();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_VALUE));
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    EXPECT_EQ(readScalar(GL_LIGHT4, GL_SPOT_EXPONENT), 20.0f);
+    EXPECT_EQ(readScalar(GL_LIGHT4, GL_SPOT_CUTOFF), 45.0f);
+    glDisable(GL_LIGHT4);
+}
+
+TEST_F(LightGLTest, TwoLightsOnOneIdTheLastAppliedWins)
+{
+    Light a, b;
+    Vec4<float> red(1, 0, 0, 1), blue(0, 0, 1, 1);
+    a.setId(5);
+    b.setId(5);
+    a.setDiffuseColor(red);
+    b.setDiffuseColor(blue);
+    a.apply();
+    b.apply();
+    EXPECT_EQ(read(GL_LIGHT5, GL_DIFFUSE), Vec4<float>(0, 0, 1, 1));
+    glDisable(GL_LIGHT5);
+}
+
+TEST_F(LightGLTest, TheFrameAppliesTheDefaultLight)
+{
+    Rendering::Render::instance().loop();
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    // Colours set after the id keep the alpha they were given.
+    EXPECT_EQ(read(GL_LIGHT0, GL_DIFFUSE), Vec4<float>(0.1f, 0.1f, 0.1f, 0.1f));
+    EXPECT_EQ(read(GL_LIGHT0, GL_SPECULAR), Vec4<float>(0.7f, 0.7f, 0.7f, 0.7f));
+    EXPECT_EQ(read(GL_LIGHT0, GL_AMBIENT), Vec4<float>(0, 0, 0, 1));
+    EXPECT_EQ(readScalar(GL_LIGHT0, GL_SPOT_CUTOFF), 60.0f);
+    // Applied under the start-up view (eye at (0, 10, 10) pitched down 45 degrees), the
+    // world point (0, 10, 0) is at (0, 7.07, -7.07) in eye coordinates.
+    const Vec4<float> position = read(GL_LIGHT0, GL_POSITION);
+    EXPECT_NEAR(position.x(), 0.0f, 1e-4);
+    EXPECT_NEAR(position.y(), 7.0710678f, 1e-3);
+    EXPECT_NEAR(position.z(), -7.0710678f, 1e-3);
+    EXPECT_EQ(position.w(), 1.0f);
+}

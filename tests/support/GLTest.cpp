@@ -1,0 +1,102 @@
+#include "support/GLTest.h"
+
+#include <GL/glu.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+
+#include "core/Board.h"
+#include "rendering/Camera.h"
+#include "rendering/Render.h"
+#include "support/GLWindow.h"
+
+namespace TestSupport
+{
+
+void GLTest::SetUp()
+{
+    GLWindow& window = GLWindow::instance();
+    if (!window.available()) {
+        if (std::getenv("CI"))
+            FAIL() << "GL tests need a display under CI: " << window.reason();
+        GTEST_SKIP() << "no OpenGL window: " << window.reason();
+    }
+    Rendering::Render& render = Rendering::Render::instance();
+    render.setParams("", Vec3<double>(1.0, 1.0, 1.0), nullptr);
+    render.setSize(1024, 728);
+    render.setCameraSpeed(1.0f);
+    render.getCallBacksKeyboard().clear();
+    Rendering::Camera* camera = render.getCamera();
+    camera->setIsFree(true);
+    camera->resetRotation();
+    // initGL prints its progress lines; the tests do not need them.
+    std::streambuf* saved = std::cout.rdbuf();
+    std::ostringstream discard;
+    std::cout.rdbuf(discard.rdbuf());
+    glViewport(0, 0, 1024, 728);
+    render.initGL();
+    std::cout.rdbuf(saved);
+    rot = 0.0f;
+    Rendering::mouseX = Rendering::mouseY = 0;
+    Rendering::oldX = Rendering::oldY = 0;
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+}
+
+void GLTest::TearDown()
+{
+    if (GLWindow::instance().available())
+        Rendering::Render::instance().setParams("", Vec3<double>(1.0, 1.0, 1.0), nullptr);
+}
+
+Matrix<double> GLTest::readModelView()
+{
+    Matrix<double> m;
+    glGetDoublev(GL_MODELVIEW_MATRIX, m.getPtr());
+    return m;
+}
+
+void GLTest::expectLoaded(const Matrix<double>& readBack, const Matrix<double>& loaded)
+{
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(readBack[i], static_cast<double>(static_cast<float>(loaded[i]))) << "element " << i;
+}
+
+Matrix<double> GLTest::readProjection()
+{
+    Matrix<double> m;
+    glGetDoublev(GL_PROJECTION_MATRIX, m.getPtr());
+    return m;
+}
+
+std::vector<std::uint8_t> GLTest::readPixels(int x, int y, int w, int h)
+{
+    std::vector<std::uint8_t> pixels(static_cast<size_t>(w) * h * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+std::array<int, 3> GLTest::pixelAt(int mouseX, int mouseY)
+{
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const std::vector<std::uint8_t> p = readPixels(mouseX, viewport[3] - 1 - mouseY, 1, 1);
+    return {p[0], p[1], p[2]};
+}
+
+Vec3<double> GLTest::project(const Vec3<double>& point)
+{
+    Matrix<double> modelView = readModelView();
+    Matrix<double> projection = readProjection();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    double wx = 0, wy = 0, wz = 0;
+    gluProject(point.x(), point.y(), point.z(), modelView.getPtr(), projection.getPtr(), viewport, &wx, &wy, &wz);
+    return Vec3<double>(wx, viewport[3] - wy, wz);
+}
+
+} // namespace TestSupport

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <GL/glew.h>
+#include <GL/gl.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "math/Matrix.h"
+#include "math/Vec3.h"
+
+// Fails the current test when OpenGL has recorded an error.
+#define EXPECT_NO_GL_ERROR() EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR))
+
+namespace TestSupport
+{
+
+// Fixture of every test that needs OpenGL. It gets the shared window (failing when CI is
+// set and there is no display, skipping otherwise) and puts the engine back into its
+// start-up state: start-up view, no board, no overlay, no callbacks, shown angle 0.
+class GLTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    static Matrix<double> readModelView();
+    // OpenGL keeps matrices in single precision: a matrix read back equals the loaded one
+    // rounded to float, element by element.
+    static void expectLoaded(const Matrix<double>& readBack, const Matrix<double>& loaded);
+    static Matrix<double> readProjection();
+    // RGBA bytes of a w x h block whose lower left corner is window pixel (x, y),
+    // GL's convention (y upward), read from the back buffer.
+    static std::vector<std::uint8_t> readPixels(int x, int y, int w, int h);
+    // The RGB of one pixel given in window coordinates with y downward, as the mouse reports it.
+    static std::array<int, 3> pixelAt(int mouseX, int mouseY);
+    // Window position (y downward) where a scene point lands under the current matrices.
+    static Vec3<double> project(const Vec3<double>& point);
+};
+
+} // namespace TestSupport

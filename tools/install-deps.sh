@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Tessellon need.
+# Idempotent: installs only what is missing, and refreshes the package lists only then.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake pkg-config
+  # the engine's libraries
+  libgl-dev libglu1-mesa-dev freeglut3-dev libglew-dev libx11-dev
+  # tests and benchmarks
+  libgtest-dev libbenchmark-dev
+  # software OpenGL on a virtual display, and driving the demo from outside
+  libgl1-mesa-dri xvfb xauth x11-utils xdotool imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
