@@ -8,8 +8,12 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <csetjmp>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <thread>
 
 #include "core/Board.h"
 #include "core/CallBackPicking.h"
@@ -49,6 +53,38 @@ void releaseContext()
 {
     if (glXGetCurrentContext())
         glXMakeCurrent(glXGetCurrentDisplay(), None, nullptr);
+}
+
+// A busy X server now and then refuses a connection (reset or would-block on connect)
+// that it accepts a moment later. Connection attempts are therefore repeated.
+constexpr int c_ConnectAttempts = 20;
+constexpr auto c_ConnectPause = std::chrono::milliseconds(100);
+
+Display* openDisplay()
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        return nullptr;
+    for (int attempt = 0; attempt < c_ConnectAttempts; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr))
+            return display;
+        std::this_thread::sleep_for(c_ConnectPause);
+    }
+    return nullptr;
+}
+
+// GLUT ends the process when its own connection is refused; this error callback takes
+// control back to openWindow instead, which tries again.
+std::jmp_buf g_GlutInitFailed;
+bool g_InGlutInit = false;
+
+void glutInitError(const char* format, va_list args)
+{
+    if (g_InGlutInit)
+        std::longjmp(g_GlutInitFailed, 1);
+    std::fprintf(stderr, "freeglut: ");
+    std::vfprintf(stderr, format, args);
+    std::fprintf(stderr, "\n");
 }
 
 double millisecondsSinceStart()
@@ -145,19 +181,32 @@ void Render::run()
 bool Render::openWindow()
 {
     // glutInit ends the process with a terse message when there is no display; say why.
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = openDisplay();
     if (!display) {
         const char* name = std::getenv("DISPLAY");
-        std::cerr << "Cannot open the X display \"" << (name ? name : "") << "\": " << m_Title
-                  << " needs a graphical session (set DISPLAY)." << std::endl;
+        std::cerr << "Cannot open the X display \"" << (name ? name : "")
+                  << "\": a window needs a graphical session (set DISPLAY)." << std::endl;
         return false;
     }
     XCloseDisplay(display);
 
+    static char arg0[] = "main";
+    static char* argv[] = {arg0, nullptr};
     int argc = 1;
-    char arg0[] = "main";
-    char* argv[] = {arg0, nullptr};
+    glutInitErrorFunc(glutInitError);
+    volatile int attempt = 0;
+    if (setjmp(g_GlutInitFailed) != 0) {
+        g_InGlutInit = false;
+        if (++attempt >= c_ConnectAttempts) {
+            std::cerr << "Cannot connect to the X display: the server refused every attempt." << std::endl;
+            return false;
+        }
+        std::this_thread::sleep_for(c_ConnectPause);
+        argc = 1;
+    }
+    g_InGlutInit = true;
     glutInit(&argc, argv);
+    g_InGlutInit = false;
     std::atexit(releaseContext);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     glutInitWindowSize(static_cast<int>(m_Width), static_cast<int>(m_Height));
