@@ -50,6 +50,7 @@ public:
     const Vec2<unsigned int>& getUpper() const { return m_Upper; }
 
     std::vector<Object*>& getObjects() { return m_Objects; }
+    const std::vector<Object*>& getObjects() const { return m_Objects; }
     // Appends the piece and makes this its parent square.
     void pushObject(Object* object);
     // Removes the first occurrence and clears its parent square; false if not listed.

@@ -169,13 +169,14 @@ Core::Drawable* Render::findDrawable(unsigned int pickingName) const
     return it == m_Drawables.end() ? nullptr : it->second;
 }
 
-void Render::run()
+bool Render::run()
 {
     if (!openWindow())
-        return;
+        return false;
     initGL();
     installCallbacks();
     glutMainLoop();
+    return true;
 }
 
 bool Render::openWindow()

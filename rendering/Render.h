@@ -48,8 +48,9 @@ public:
     void setParams(const std::string& title, const Vec3<double>& scale, Core::Board* board);
 
     // Opens the window, sets up OpenGL, installs the input callbacks and enters the GLUT
-    // main loop, which does not return. Returns at once when no window can be opened.
-    void run();
+    // main loop, which does not return. Returns false at once when no window can be
+    // opened (the reason is on standard error).
+    bool run();
     // The window part of run(): GLUT initialisation, display mode, size, position, title,
     // full screen when asked. Call once per process. False, with a message on standard
     // error, when there is no X display to open a window on.

@@ -82,29 +82,6 @@ protected:
 
     Square& square(int index) { return *squares[index]; }
 
-    // Window position (y downward) of a point of the board's model space, through the
-    // frame's transform: scene scale, board turn and the board's centring.
-    Vec3<double> windowOf(double gridX, double gridY, double height)
-    {
-        const Render& render = Render::instance();
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glScaled(render.getScale().x(), render.getScale().y(), render.getScale().z());
-        glRotated(rot, 0.0, 1.0, 0.0);
-        glTranslated(board->getSize().x() / -2.0, 0.0, board->getSize().y() / 2.0);
-        const Vec3<double> w = project(Vec3<double>(gridX, height, -gridY));
-        glPopMatrix();
-        return w;
-    }
-
-    // Rests the pointer over a grid point and draws one frame.
-    void pointAt(double gridX, double gridY, double height = 0.001)
-    {
-        const Vec3<double> w = windowOf(gridX, gridY, height);
-        Rendering::passiveMotionEvent(static_cast<int>(w.x()), static_cast<int>(w.y()));
-        Render::instance().loop();
-    }
-
     // Centre of the square with this index (row * 10 + column).
     void pointAtSquare(int index) { pointAt(index % 10 + 1.5, index / 10 + 1.5); }
 

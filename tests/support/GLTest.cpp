@@ -8,6 +8,7 @@
 
 #include "core/Board.h"
 #include "rendering/Camera.h"
+#include "rendering/Input.h"
 #include "rendering/Render.h"
 #include "support/GLWindow.h"
 
@@ -97,6 +98,27 @@ Vec3<double> GLTest::project(const Vec3<double>& point)
     double wx = 0, wy = 0, wz = 0;
     gluProject(point.x(), point.y(), point.z(), modelView.getPtr(), projection.getPtr(), viewport, &wx, &wy, &wz);
     return Vec3<double>(wx, viewport[3] - wy, wz);
+}
+
+Vec3<double> GLTest::windowOfBoardPoint(double gridX, double gridY, double height)
+{
+    const Rendering::Render& render = Rendering::Render::instance();
+    const Core::Board* board = render.getBoard();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glScaled(render.getScale().x(), render.getScale().y(), render.getScale().z());
+    glRotated(rot, 0.0, 1.0, 0.0);
+    glTranslated(board->getSize().x() / -2.0, 0.0, board->getSize().y() / 2.0);
+    const Vec3<double> w = project(Vec3<double>(gridX, height, -gridY));
+    glPopMatrix();
+    return w;
+}
+
+void GLTest::pointAt(double gridX, double gridY, double height)
+{
+    const Vec3<double> w = windowOfBoardPoint(gridX, gridY, height);
+    Rendering::passiveMotionEvent(static_cast<int>(w.x()), static_cast<int>(w.y()));
+    Rendering::Render::instance().loop();
 }
 
 } // namespace TestSupport

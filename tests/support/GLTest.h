@@ -39,6 +39,12 @@ protected:
     static std::array<int, 3> pixelAt(int mouseX, int mouseY);
     // Window position (y downward) where a scene point lands under the current matrices.
     static Vec3<double> project(const Vec3<double>& point);
+    // Window position (y downward) of grid point (gridX, gridY) at `height` on the board
+    // that the frame draws: camera view, scene scale, board turn and centring, all read
+    // back from OpenGL or taken from the engine.
+    static Vec3<double> windowOfBoardPoint(double gridX, double gridY, double height = 0.001);
+    // Rests the pointer over a board point and draws one frame (the pick pass finds it).
+    static void pointAt(double gridX, double gridY, double height = 0.001);
 };
 
 } // namespace TestSupport
