@@ -47,8 +47,8 @@ CheckersScene::CheckersScene()
     m_Player1Mesh = m_Roots.data + "3D/checkers/pion_rouge.ASE";
     m_Player2Mesh = m_Roots.data + "3D/checkers/pion_noir.ASE";
 
-    m_Board = std::make_unique<Core::Board>(Vec2<unsigned int>(c_Columns + 2, c_Rows + 2),
-                                            std::vector<Core::Square*>());
+    m_Board =
+        std::make_unique<Core::Board>(Vec2<unsigned int>(c_Columns + 2, c_Rows + 2), std::vector<Core::Square*>());
     m_Board->setColor(c_BoardColor);
     m_Board->enableAutoHighlight(true);
     for (int row = 0; row < c_Rows; ++row)
@@ -112,20 +112,13 @@ CheckersScene::~CheckersScene()
 void CheckersScene::printBanner(std::ostream& out)
 {
     static const char* const lines[] = {
-        "********* TESSELLON - CHECKERS DEMO *********",
-        "*                                                 *",
-        "* Utilisation :                                   *",
-        "*      - Clic gauche souris : Selection           *",
-        "*      - Clic droit souris  : Orientation camera  *",
-        "*      - Touche 'Z' : Avant                       *",
-        "*      - Touche 'S' : Arriere                     *",
-        "*      - Touche 'Q' : Gauche                      *",
-        "*      - Touche 'D' : Droite                      *",
-        "*      - Touche 'A' : Haut                        *",
-        "*      - Touche 'E' : Bas                         *",
-        "*      - Touche '-' : Camera libre                *",
-        "*      - Touche '+' : Camera centree              *",
-        "*                                                 *",
+        "********* TESSELLON - CHECKERS DEMO *********",       "*                                                 *",
+        "* Utilisation :                                   *", "*      - Clic gauche souris : Selection           *",
+        "*      - Clic droit souris  : Orientation camera  *", "*      - Touche 'Z' : Avant                       *",
+        "*      - Touche 'S' : Arriere                     *", "*      - Touche 'Q' : Gauche                      *",
+        "*      - Touche 'D' : Droite                      *", "*      - Touche 'A' : Haut                        *",
+        "*      - Touche 'E' : Bas                         *", "*      - Touche '-' : Camera libre                *",
+        "*      - Touche '+' : Camera centree              *", "*                                                 *",
         "***************************************************",
     };
     out << '\n';

@@ -216,8 +216,8 @@ protected:
     void click(int index, double angle)
     {
         const auto [x, y] = squareCentre(index, angle);
-        ASSERT_TRUE(runCommand("xdotool mousemove --window " + m_Window + " " + std::to_string(x) + " " +
-                               std::to_string(y)));
+        ASSERT_TRUE(
+            runCommand("xdotool mousemove --window " + m_Window + " " + std::to_string(x) + " " + std::to_string(y)));
         // Let a few frames pick at the new pointer position before the button goes down.
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         ASSERT_TRUE(runCommand("xdotool click 1"));
@@ -330,10 +330,10 @@ TEST_F(CheckersEndToEndTest, ExplainsAMissingDisplay)
     m_Pid = -1;
     std::string out;
     const std::string binary = CHECKERS_BINARY;
-    const int status = std::system(("cd " + binary.substr(0, binary.rfind('/')) +
-                                    " && env -u DISPLAY ASAN_OPTIONS=detect_leaks=0 ./checkers > " + m_OutputFile +
-                                    " 2>&1")
-                                       .c_str());
+    const int status =
+        std::system(("cd " + binary.substr(0, binary.rfind('/')) +
+                     " && env -u DISPLAY ASAN_OPTIONS=detect_leaks=0 ./checkers > " + m_OutputFile + " 2>&1")
+                        .c_str());
     EXPECT_NE(status, 0);
     EXPECT_NE(output().find("Cannot open the X display \"\": a window needs a graphical session (set DISPLAY)."),
               std::string::npos)
