@@ -35,62 +35,38 @@ protected:
 };
 } // namespace
 
-TEST_F(BoardTest, ConstructionDefaults)
-{
-    Board fresh(Vec2<unsigned int>(12, 12), {});
-    EXPECT_EQ(fresh.getSize(), Vec2<unsigned int>(12, 12));
-    EXPECT_EQ(fresh.getOrientation(), 0.0f);
-    EXPECT_EQ(fresh.getLineColor(), Vec4<double>(0, 0, 0, 1));
-    EXPECT_FALSE(fresh.isAutoHighlightEnabled());
-    EXPECT_EQ(fresh.getHighlightedSquare(), nullptr);
-    EXPECT_EQ(Board::m_Depth, 0.25);
-}
-
 TEST_F(BoardTest, AutoHighlightMovesTheMouseOverFlag)
 {
     board.autoHighlight(&square(0));
-    EXPECT_EQ(board.getHighlightedSquare(), &square(0));
-    EXPECT_TRUE(square(0).isHighlightedMouseOver());
-
     board.autoHighlight(&square(0));
     EXPECT_TRUE(square(0).isHighlightedMouseOver());
-
     board.autoHighlight(&square(1));
     EXPECT_FALSE(square(0).isHighlightedMouseOver());
     EXPECT_TRUE(square(1).isHighlightedMouseOver());
     EXPECT_EQ(board.getHighlightedSquare(), &square(1));
-
     board.autoHighlight(nullptr);
     EXPECT_FALSE(square(1).isHighlightedMouseOver());
     EXPECT_EQ(board.getHighlightedSquare(), nullptr);
-}
 
-TEST_F(BoardTest, AutoHighlightOffClearsOnTheNextCall)
-{
+    // Switched off, the highlight stays until the next call, which clears it.
     board.autoHighlight(&square(2));
     board.enableAutoHighlight(false);
     EXPECT_EQ(board.getHighlightedSquare(), &square(2));
-
     board.autoHighlight(&square(1));
     EXPECT_EQ(board.getHighlightedSquare(), nullptr);
-    EXPECT_FALSE(square(1).isHighlightedMouseOver());
-    EXPECT_FALSE(square(2).isHighlightedMouseOver());
+    EXPECT_FALSE(square(1).isHighlightedMouseOver() || square(2).isHighlightedMouseOver());
 }
 
 TEST_F(BoardTest, ClearHighlightKeepsTheMouseOver)
 {
     board.autoHighlight(&square(0));
     square(0).highlightSelected(true);
-    square(1).highlightAuthorized(true);
     square(2).highlightSelected(true);
     square(2).highlightAuthorized(true);
     board.clearHighlight();
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(square(i).isHighlightedSelected());
-        EXPECT_FALSE(square(i).isHighlightedAuthorized());
-    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(square(i).isHighlightedSelected() || square(i).isHighlightedAuthorized());
     EXPECT_TRUE(square(0).isHighlightedMouseOver());
-    EXPECT_EQ(board.getHighlightedSquare(), &square(0));
 }
 
 TEST_F(BoardTest, MoveObjectBetweenSquares)
@@ -99,30 +75,14 @@ TEST_F(BoardTest, MoveObjectBetweenSquares)
     Object* other = new Object;
     square(0).pushObject(other);
     square(0).pushObject(piece);
-
     EXPECT_FALSE(Board::moveObject(piece, &square(1), &square(2)));
     EXPECT_TRUE(square(2).getObjects().empty());
 
     EXPECT_TRUE(Board::moveObject(piece, &square(0), &square(1)));
-    EXPECT_EQ(square(0).getObjects(), std::vector<Object*>{other});
     EXPECT_EQ(square(1).getObjects(), std::vector<Object*>{piece});
     EXPECT_EQ(piece->getParentSquare(), &square(1));
-
-    // Moving onto the same square puts the piece at the end of its list.
-    EXPECT_TRUE(Board::moveObject(other, &square(0), &square(0)));
+    // Onto the same square: to the end of its list.
     EXPECT_TRUE(Board::moveObject(piece, &square(1), &square(0)));
     EXPECT_TRUE(Board::moveObject(other, &square(0), &square(0)));
     EXPECT_EQ(square(0).getObjects(), (std::vector<Object*>{piece, other}));
-    EXPECT_EQ(other->getParentSquare(), &square(0));
-}
-
-TEST_F(BoardTest, CopySharesSquaresWithAFreshName)
-{
-    board.setOrientation(180.0f);
-    board.autoHighlight(&square(1));
-    Board copy(board);
-    EXPECT_NE(copy.getPickingName(), board.getPickingName());
-    EXPECT_EQ(copy.getSquares(), board.getSquares());
-    EXPECT_EQ(copy.getOrientation(), 180.0f);
-    EXPECT_EQ(copy.getHighlightedSquare(), &square(1));
 }

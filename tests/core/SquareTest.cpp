@@ -9,110 +9,59 @@ using Core::Square;
 namespace
 {
 using P = Vec2<unsigned int>;
+const Square::Coords c_Unit(P(0, 0), P(0, 1), P(1, 1), P(1, 0));
 } // namespace
 
 TEST(Square, ExtentsDoNotDependOnCornerOrder)
 {
     const P a(1, 1), b(1, 2), c(2, 2), d(2, 1);
-    for (const Square::Coords& coords :
-         {Square::Coords(a, b, c, d), Square::Coords(c, a, d, b), Square::Coords(d, c, b, a)}) {
+    for (const Square::Coords& coords : {Square::Coords(a, b, c, d), Square::Coords(c, a, d, b)}) {
         Square square(coords, {});
         EXPECT_EQ(square.getSize(), P(1, 1));
         EXPECT_EQ(square.getLower(), P(1, 1));
         EXPECT_EQ(square.getUpper(), P(2, 2));
     }
-
-    Square point(Square::Coords(P(3, 3), P(3, 3), P(3, 3), P(3, 3)), {});
-    EXPECT_EQ(point.getSize(), P(0, 0));
-    EXPECT_EQ(point.getLower(), P(3, 3));
-    EXPECT_EQ(point.getUpper(), P(3, 3));
-
-    // Lower and upper are taken per axis: not necessarily corners of a skewed quad.
-    point.setCoords(Square::Coords(P(0, 5), P(2, 9), P(7, 6), P(4, 1)));
-    EXPECT_EQ(point.getSize(), P(7, 8));
-    EXPECT_EQ(point.getLower(), P(0, 1));
-    EXPECT_EQ(point.getUpper(), P(7, 9));
+    // Taken per axis: lower and upper need not be corners of a skewed quad.
+    Square skewed(Square::Coords(P(0, 5), P(2, 9), P(7, 6), P(4, 1)), {});
+    EXPECT_EQ(skewed.getSize(), P(7, 8));
+    EXPECT_EQ(skewed.getLower(), P(0, 1));
+    skewed.setCoords(Square::Coords(P(3, 3), P(3, 3), P(3, 3), P(3, 3)));
+    EXPECT_EQ(skewed.getSize(), P(0, 0));
+    EXPECT_EQ(skewed.getUpper(), P(3, 3));
 }
 
-TEST(Square, PushAndPopKeepParentSquareInStep)
+TEST(Square, PushAndPopKeepTheParentSquareInStep)
 {
-    Square square(Square::Coords(P(0, 0), P(0, 1), P(1, 1), P(1, 0)), {});
-    Object* piece = new Object;
-    Object stranger;
+    Object* given = new Object;
+    Square square(c_Unit, {given});
+    EXPECT_EQ(given->getParentSquare(), nullptr) << "constructor pieces are listed without parent";
 
+    Object* piece = new Object;
     square.pushObject(piece);
     square.pushObject(piece);
-    EXPECT_EQ(square.getObjects().size(), 2u);
     EXPECT_EQ(piece->getParentSquare(), &square);
-
-    // One pop removes the first occurrence only, and clears the parent although the
-    // piece is still listed once.
+    // One pop removes the first occurrence only and clears the parent.
     EXPECT_TRUE(square.popObject(piece));
-    EXPECT_EQ(square.getObjects().size(), 1u);
+    EXPECT_EQ(square.getObjects(), (std::vector<Object*>{given, piece}));
     EXPECT_EQ(piece->getParentSquare(), nullptr);
-
+    Object stranger;
     EXPECT_FALSE(square.popObject(&stranger));
-    EXPECT_EQ(square.getObjects().size(), 1u);
-    // The square deletes the piece it still holds (ASan checks it is deleted once).
+    EXPECT_EQ(square.getObjects().size(), 2u);
 }
 
-TEST(Square, InitialPiecesAreListedWithoutParent)
+TEST(Square, EveryPieceIsDeletedExactlyOnce)
 {
-    Object* piece = new Object;
-    Square square(Square::Coords(P(0, 0), P(0, 1), P(1, 1), P(1, 0)), {piece});
-    ASSERT_EQ(square.getObjects().size(), 1u);
-    EXPECT_EQ(piece->getParentSquare(), nullptr);
-}
+    // AddressSanitizer reports a piece deleted twice or not at all.
+    auto* source = new Square(c_Unit, {});
+    Object* twice = new Object;
+    source->pushObject(twice);
+    source->pushObject(twice);
 
-TEST(Square, PieceListedTwiceIsDeletedOnce)
-{
-    auto* square = new Square(Square::Coords(P(0, 0), P(0, 1), P(1, 1), P(1, 0)), {});
-    Object* piece = new Object;
-    square->pushObject(piece);
-    square->pushObject(piece);
-    delete square; // AddressSanitizer reports a second delete
-}
-
-TEST(Square, CopyNeverDeletesThePiecesItWasMadeWith)
-{
-    auto* source = new Square(Square::Coords(P(0, 0), P(0, 1), P(1, 1), P(1, 0)), {});
-    Object* shared = new Object;
-    source->pushObject(shared);
-    source->highlightSelected(true);
-
+    // A copy shares the pieces it was made with but deletes only those pushed onto it.
     auto* copy = new Square(*source);
-    EXPECT_NE(copy->getPickingName(), source->getPickingName());
     EXPECT_EQ(copy->getObjects(), source->getObjects());
-    EXPECT_TRUE(copy->isHighlightedSelected());
-    EXPECT_EQ(copy->getSize(), source->getSize());
-
-    Object* own = new Object;
-    copy->pushObject(own);
-    delete copy; // deletes `own` only
-    EXPECT_EQ(shared->getParentSquare(), source);
-    delete source; // deletes `shared`
-}
-
-TEST(Square, HighlightFlagsAreIndependent)
-{
-    Square square(Square::Coords(P(0, 0), P(0, 1), P(1, 1), P(1, 0)), {});
-    square.highlightMouseOver(true);
-    square.highlightAuthorized(true);
-    EXPECT_TRUE(square.isHighlightedMouseOver());
-    EXPECT_FALSE(square.isHighlightedSelected());
-    EXPECT_TRUE(square.isHighlightedAuthorized());
-    square.highlightMouseOver(false);
-    EXPECT_TRUE(square.isHighlightedAuthorized());
-}
-
-TEST(Square, DrawObjectsBoundsReachesEveryPiece)
-{
-    Square square(Square::Coords(P(0, 0), P(0, 1), P(1, 1), P(1, 0)), {});
-    Object* a = new Object;
-    Object* b = new Object;
-    square.pushObject(a);
-    square.pushObject(b);
-    square.setDrawObjectsBounds(true);
-    EXPECT_TRUE(a->getDrawBound());
-    EXPECT_TRUE(b->getDrawBound());
+    copy->pushObject(new Object);
+    delete copy;
+    EXPECT_EQ(twice->getParentSquare(), source);
+    delete source;
 }

@@ -105,18 +105,3 @@ TEST_F(HUDTextGLTest, TextReachesTheScreenOnTwoLines)
     EXPECT_EQ(textPixels(x + 23 * 8, y - 2, 40, 12), 0);
 }
 
-TEST_F(HUDTextGLTest, FollowsTheWindowSize)
-{
-    Rendering::reShape(800, 600);
-    HUDText text;
-    text.draw();
-    const Vec3<double> origin = textOrigin(800, 600);
-    EXPECT_NEAR(rasterPosition().x(), origin.x(), 0.01);
-    EXPECT_NEAR(rasterPosition().y(), origin.y(), 0.01);
-    // x = 800 / -2 / 8.8 = -45.45, y = 600 / 2 / 9 = 33.33 at 100 units, through the
-    // projection of the 4:3 window: still on screen, nearer the centre than at 1024 x 728.
-    EXPECT_GT(rasterPosition().x(), 0.0f);
-    EXPECT_LT(rasterPosition().y(), 600.0f);
-    Rendering::reShape(1024, 728);
-    glMatrixMode(GL_MODELVIEW);
-}

@@ -169,26 +169,6 @@ TEST_F(PickingGLTest, LeftReleaseUpdatesCallbacksInRegistrationOrder)
     EXPECT_EQ(log.size(), 2u);
 }
 
-TEST_F(PickingGLTest, NoHighlightMeansNoClick)
-{
-    board->enableAutoHighlight(false);
-    pointAtSquare(20);
-    EXPECT_EQ(board->getHighlightedSquare(), nullptr);
-    EXPECT_EQ(first->getPickedSquare(), &square(20)) << "callbacks still learn the square";
-    Render::instance().updatePicking();
-    EXPECT_TRUE(log.empty());
-}
-
-TEST_F(PickingGLTest, PickingFollowsTheBoardTurn)
-{
-    rot = 180.0f;
-    pointAtSquare(3);
-    expectPicked(&square(3));
-    rot = 90.0f;
-    pointAtSquare(68);
-    expectPicked(&square(68));
-}
-
 TEST_F(PickingGLTest, HitRecordsChooseTheNearestAndIgnoreWhatNamesNothing)
 {
     Render& render = Render::instance();
@@ -230,6 +210,16 @@ TEST_F(PickingGLTest, HitRecordsChooseTheNearestAndIgnoreWhatNamesNothing)
     render.processHits(5);
     expectPicked(&square(30));
 
+    // A destroyed drawable's name is no longer known.
+    unsigned int gone = 0;
+    {
+        Square destroyed(square(8).getCoords(), {});
+        gone = destroyed.getPickingName();
+    }
+    record(0, 1, gone);
+    render.processHits(1);
+    expectPicked(&square(30));
+
     // The board itself: no square.
     record(0, 7, board->getPickingName());
     render.processHits(1);
@@ -249,21 +239,4 @@ TEST_F(PickingGLTest, SelectionBufferOverflowKeepsTheLastResult)
     pointAtSquare(5);
     expectPicked(&square(0));
     board->getSquares().resize(100);
-}
-
-TEST_F(PickingGLTest, DestroyedDrawableIsNeverPicked)
-{
-    Render& render = Render::instance();
-    unsigned int name = 0;
-    {
-        Square gone(square(8).getCoords(), {});
-        name = gone.getPickingName();
-    }
-    pointAtSquare(9);
-    Rendering::pickingBuf[0] = 1;
-    Rendering::pickingBuf[1] = 3;
-    Rendering::pickingBuf[2] = 3;
-    Rendering::pickingBuf[3] = name;
-    render.processHits(1);
-    expectPicked(&square(9));
 }

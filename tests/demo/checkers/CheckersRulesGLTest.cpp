@@ -99,6 +99,13 @@ TEST_F(CheckersRulesGLTest, SelectRefuseAndMoveForPlayerOne)
     EXPECT_TRUE(square(22).isHighlightedSelected());
     EXPECT_EQ(authorized(), (std::vector<int>{31, 33}));
 
+    // Clicking the selected square deselects it; selecting again offers the same squares.
+    click(22);
+    EXPECT_EQ(rules().getSelectedSquare(), nullptr);
+    EXPECT_TRUE(authorized().empty());
+    EXPECT_FALSE(square(22).isHighlightedSelected());
+    click(22);
+
     click(33);
     EXPECT_EQ(owner(33), 1);
     EXPECT_EQ(owner(22), 0);
@@ -127,18 +134,6 @@ TEST_F(CheckersRulesGLTest, FirstClickRefusals)
     click(77);
     EXPECT_EQ(message(), "");
     EXPECT_EQ(authorized(), (std::vector<int>{66, 68}));
-}
-
-TEST_F(CheckersRulesGLTest, DeselectByClickingTheSelectedSquare)
-{
-    click(24);
-    click(24);
-    EXPECT_EQ(rules().getSelectedSquare(), nullptr);
-    EXPECT_TRUE(authorized().empty());
-    EXPECT_FALSE(square(24).isHighlightedSelected());
-    EXPECT_EQ(rules().getCurrentPlayer(), 1);
-    click(26);
-    EXPECT_EQ(authorized(), (std::vector<int>{35, 37}));
 }
 
 TEST_F(CheckersRulesGLTest, PlayersAlternateAndTheBoardTurns)

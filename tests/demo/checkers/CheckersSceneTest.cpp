@@ -53,9 +53,13 @@ TEST(CheckersScene, ProbesTheDataDirectoriesInOrder)
         ScratchDirectory dir;
         dir.touch("Data/Textures/checkers/Rock.png");
         dir.enter("bin");
-        const CheckersScene::DataRoots roots = CheckersScene::findDataRoots();
-        EXPECT_EQ(roots.data, "../Data/");
-        EXPECT_EQ(roots.shader, "../Shader/");
+        CheckersScene scene;
+        EXPECT_EQ(scene.getDataRoots().shader, "../Shader/");
+        EXPECT_EQ(scene.getBoardTexture(), "../Data/Textures/checkers/Rock.png");
+        EXPECT_EQ(scene.getLightTexture(), "../Data/Textures/checkers/square_light.png");
+        EXPECT_EQ(scene.getDarkTexture(), "../Data/Textures/checkers/square_dark.png");
+        EXPECT_EQ(scene.getPlayer1Mesh(), "../Data/3D/checkers/pion_rouge.ASE");
+        EXPECT_EQ(scene.getPlayer2Mesh(), "../Data/3D/checkers/pion_noir.ASE");
     }
     {
         ScratchDirectory dir;
@@ -74,19 +78,6 @@ TEST(CheckersScene, ProbesTheDataDirectoriesInOrder)
         EXPECT_EQ(roots.data, "../../project/Data/");
         EXPECT_EQ(roots.shader, "../../project/Shader/");
     }
-}
-
-TEST(CheckersScene, FileNamesFollowTheProbedRoot)
-{
-    ScratchDirectory dir;
-    dir.touch("Data/Textures/checkers/Rock.png");
-    dir.enter("bin");
-    CheckersScene scene;
-    EXPECT_EQ(scene.getBoardTexture(), "../Data/Textures/checkers/Rock.png");
-    EXPECT_EQ(scene.getLightTexture(), "../Data/Textures/checkers/square_light.png");
-    EXPECT_EQ(scene.getDarkTexture(), "../Data/Textures/checkers/square_dark.png");
-    EXPECT_EQ(scene.getPlayer1Mesh(), "../Data/3D/checkers/pion_rouge.ASE");
-    EXPECT_EQ(scene.getPlayer2Mesh(), "../Data/3D/checkers/pion_noir.ASE");
 }
 
 TEST(CheckersScene, BoardSquaresAndIndices)
@@ -150,19 +141,6 @@ TEST(CheckersScene, ConfiguresTheRenderer)
     EXPECT_EQ(render.getCallBacksPicking().back(), &scene.getRules());
     EXPECT_EQ(scene.getMessage().getText(), "");
     EXPECT_EQ(scene.getRules().getCurrentPlayer(), 1);
-}
-
-TEST(CheckersScene, TearsDownCleanly)
-{
-    Rendering::Render& render = Rendering::Render::instance();
-    const size_t callbacks = render.getCallBacksPicking().size();
-    {
-        CheckersScene scene;
-        // A captured piece lies off the board; it is still freed with the scene.
-        scene.getSquare(22).popObject(scene.getSquare(22).getObjects().front());
-    }
-    EXPECT_EQ(render.getCallBacksPicking().size(), callbacks);
-    EXPECT_EQ(render.getBoard(), nullptr);
 }
 
 TEST(CheckersScene, BannerIsPrintedByteForByte)
