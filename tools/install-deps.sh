@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake pkg-config
   # the engine's libraries
-  libgl-dev libglu1-mesa-dev freeglut3-dev libglew-dev libx11-dev libpng-dev
+  libgl-dev libglu1-mesa-dev freeglut3-dev libglew-dev libx11-dev libpng-dev libjpeg62-turbo-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
   # software OpenGL on a virtual display, and driving the demo from outside

@@ -104,4 +104,3 @@ TEST_F(HUDTextGLTest, TextReachesTheScreenOnTwoLines)
     // Nothing is drawn after the first line's last character: no glyph for the line feed.
     EXPECT_EQ(textPixels(x + 23 * 8, y - 2, 40, 12), 0);
 }
-
