@@ -81,14 +81,6 @@ std::vector<std::uint8_t> GLTest::readPixels(int x, int y, int w, int h)
     return pixels;
 }
 
-std::array<int, 3> GLTest::pixelAt(int mouseX, int mouseY)
-{
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    const std::vector<std::uint8_t> p = readPixels(mouseX, viewport[3] - 1 - mouseY, 1, 1);
-    return {p[0], p[1], p[2]};
-}
-
 Vec3<double> GLTest::project(const Vec3<double>& point)
 {
     Matrix<double> modelView = readModelView();

@@ -35,8 +35,6 @@ protected:
     // RGBA bytes of a w x h block whose lower left corner is window pixel (x, y),
     // GL's convention (y upward), read from the back buffer.
     static std::vector<std::uint8_t> readPixels(int x, int y, int w, int h);
-    // The RGB of one pixel given in window coordinates with y downward, as the mouse reports it.
-    static std::array<int, 3> pixelAt(int mouseX, int mouseY);
     // Window position (y downward) where a scene point lands under the current matrices.
     static Vec3<double> project(const Vec3<double>& point);
     // Window position (y downward) of grid point (gridX, gridY) at `height` on the board

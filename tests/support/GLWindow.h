@@ -18,13 +18,13 @@ public:
     // Why the window could not be opened.
     const std::string& reason() const { return m_Reason; }
 
-    // Lets GLUT handle pending window-system events (map, expose, resize).
-    void processEvents(int rounds = 3);
     // The window's title as the window manager reads it.
     std::string title() const;
 
 private:
     GLWindow();
+    // Lets GLUT handle pending window-system events (map, expose, resize).
+    void processEvents(int rounds);
 
     bool m_Available = false;
     std::string m_Reason;
