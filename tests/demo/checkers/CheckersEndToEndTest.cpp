@@ -273,6 +273,7 @@ TEST_F(CheckersEndToEndTest, PlaysAGameAndEndsWithEscape)
 {
     ASSERT_TRUE(waitFor([&] { return findWindow(); }, 30.0)) << "no window titled \"Tessellon - Checkers Demo\"";
     ASSERT_TRUE(waitFor([&] { return title().find(" FPS") != std::string::npos; }, 30.0)) << title();
+    ASSERT_TRUE(runCommand("xdotool windowraise " + m_Window));
     const std::string fpsTitle = title();
     EXPECT_EQ(fpsTitle.rfind("Tessellon - Checkers Demo - ", 0), 0u) << fpsTitle;
     RecordProperty("frame_title", fpsTitle);
