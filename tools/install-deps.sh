@@ -9,7 +9,7 @@ packages=(
   # the engine's libraries
   libgl-dev libglu1-mesa-dev freeglut3-dev libglew-dev libx11-dev libpng-dev libjpeg62-turbo-dev
   # tests and benchmarks
-  libgtest-dev libbenchmark-dev
+  libgtest-dev
   # software OpenGL on a virtual display, and driving the demo from outside
   libgl1-mesa-dri xvfb xauth x11-utils xdotool imagemagick
 )
