@@ -181,6 +181,10 @@ bool Render::run()
 
 bool Render::openWindow()
 {
+    if (glutGet(GLUT_INIT_STATE)) {
+        std::cerr << "The window is already open: one window per process." << std::endl;
+        return false;
+    }
     // glutInit ends the process with a terse message when there is no display; say why.
     Display* display = openDisplay();
     if (!display) {

@@ -52,8 +52,8 @@ public:
     // opened (the reason is on standard error).
     bool run();
     // The window part of run(): GLUT initialisation, display mode, size, position, title,
-    // full screen when asked. Call once per process. False, with a message on standard
-    // error, when there is no X display to open a window on.
+    // full screen when asked. One window per process: false, with a message on standard
+    // error, when there is no X display to open it on or it is already open.
     bool openWindow();
     // OpenGL state, start-up view, default light and GLEW; needs a current context.
     void initGL();
