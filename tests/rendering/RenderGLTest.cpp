@@ -53,6 +53,8 @@ TEST_F(RenderGLTest, InitGLSetsTheFixedFunctionState)
     EXPECT_EQ(shade, GL_SMOOTH);
     EXPECT_EQ(envMode, GL_MODULATE);
 
+    // One window per process: a second one is refused, the first stays usable.
+    EXPECT_FALSE(Render::instance().openWindow());
     // One default light, whatever the number of initialisations.
     EXPECT_EQ(Render::instance().getLights().size(), 1u);
     EXPECT_NO_GL_ERROR();
