@@ -1,0 +1,341 @@
+#include "rendering/Shader.h"
+
+#include <GL/glew.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace Rendering
+{
+
+namespace
+{
+const char* const c_CannotLoad = "Couldn't find/load Shader : \"";
+const char* const c_CannotCompile = "Can't compile shader \"";
+const char* const c_CannotLink = "Can't link shader program from \"";
+const char* const c_Loaded = "Shader file \"";
+const char* const c_UnknownParameter = "ERROR: \"";
+
+// The driver's log of a shader or program object; `length` and `read` are the matching
+// query and log entry points.
+template <typename Query, typename Read>
+std::string infoLog(GLuint object, Query length, Read read)
+{
+    GLint size = 0;
+    length(object, GL_INFO_LOG_LENGTH, &size);
+    std::vector<GLchar> buffer(static_cast<size_t>(size > 0 ? size : 0) + 1, '\0');
+    GLsizei written = 0;
+    read(object, static_cast<GLsizei>(buffer.size() - 1), &written, buffer.data());
+    return std::string(buffer.data());
+}
+
+std::string shaderLog(GLuint shader)
+{
+    return infoLog(
+        shader, [](GLuint o, GLenum p, GLint* v) { glGetShaderiv(o, p, v); },
+        [](GLuint o, GLsizei n, GLsizei* w, GLchar* b) { glGetShaderInfoLog(o, n, w, b); });
+}
+
+std::string programLog(GLuint program)
+{
+    return infoLog(
+        program, [](GLuint o, GLenum p, GLint* v) { glGetProgramiv(o, p, v); },
+        [](GLuint o, GLsizei n, GLsizei* w, GLchar* b) { glGetProgramInfoLog(o, n, w, b); });
+}
+} // namespace
+
+Shader::Shader() : m_Program(0), m_VertexShader(0), m_FragmentShader(0) {}
+
+Shader::Shader(const std::string& vertexFile, const std::string& fragmentFile)
+    : m_Program(0), m_VertexShader(0), m_FragmentShader(0), m_VertexFile(vertexFile), m_FragmentFile(fragmentFile)
+{
+}
+
+Shader::~Shader()
+{
+    release();
+}
+
+void Shader::release()
+{
+    // Names are non-zero only if GL made them, so no call reaches a missing context.
+    if (m_VertexShader)
+        glDeleteShader(m_VertexShader);
+    if (m_FragmentShader)
+        glDeleteShader(m_FragmentShader);
+    if (m_Program)
+        glDeleteProgram(m_Program);
+    m_VertexShader = m_FragmentShader = m_Program = 0;
+}
+
+bool Shader::shaderIsAvailable()
+{
+    return GLEW_ARB_shader_objects && GLEW_ARB_vertex_shader && GLEW_ARB_fragment_shader &&
+           GLEW_ARB_shading_language_100;
+}
+
+char* Shader::load(const std::string& path)
+{
+    std::error_code error;
+    std::ifstream file;
+    // A directory opens like a file on Linux but reads nothing sensible.
+    if (!std::filesystem::is_directory(path, error))
+        file.open(path, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+        std::cout << c_CannotLoad << path << "\"" << std::endl;
+        return nullptr;
+    }
+    const std::vector<char> text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    char* result = new char[text.size() + 1]();
+    std::copy(text.begin(), text.end(), result);
+    return result;
+}
+
+unsigned int Shader::compile(unsigned int type, const char* source, const std::string& file)
+{
+    GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint status = 1;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
+    if (status == 1)
+        return shader;
+    std::cerr << c_CannotCompile << file << "\" : " << std::endl << shaderLog(shader) << std::endl;
+    glDeleteShader(shader);
+    return 0;
+}
+
+bool Shader::init()
+{
+    release();
+    const std::unique_ptr<char[]> vertexText(load(m_VertexFile));
+    const std::unique_ptr<char[]> fragmentText(load(m_FragmentFile));
+    if (!vertexText || !fragmentText)
+        return false;
+
+    m_VertexShader = compile(GL_VERTEX_SHADER, vertexText.get(), m_VertexFile);
+    if (!m_VertexShader)
+        return false;
+    m_FragmentShader = compile(GL_FRAGMENT_SHADER, fragmentText.get(), m_FragmentFile);
+    if (!m_FragmentShader)
+        return false;
+
+    m_Program = glCreateProgram();
+    glAttachShader(m_Program, m_VertexShader);
+    glAttachShader(m_Program, m_FragmentShader);
+    glLinkProgram(m_Program);
+    GLint linked = 0;
+    glGetProgramiv(m_Program, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE) {
+        // A program that did not link would fail every draw and uniform; keep none.
+        std::cerr << c_CannotLink << m_VertexFile << "\" and \"" << m_FragmentFile << "\" : " << std::endl
+                  << programLog(m_Program) << std::endl;
+        release();
+        return false;
+    }
+    std::cout << c_Loaded << m_VertexFile << "\" loaded." << std::endl;
+    std::cout << c_Loaded << m_FragmentFile << "\" loaded." << std::endl;
+    return true;
+}
+
+void Shader::apply()
+{
+    if (glUseProgram)
+        glUseProgram(m_Program);
+}
+
+void Shader::unApply()
+{
+    if (glUseProgram)
+        glUseProgram(0);
+}
+
+int Shader::getParameterHandle(const char* name)
+{
+    const GLint location = glGetUniformLocationARB ? glGetUniformLocationARB(m_Program, name) : -1;
+    if (location == -1) {
+        std::cerr << c_UnknownParameter << name << "\" unknown parameter..." << std::endl;
+        std::exit(1);
+    }
+    return location;
+}
+
+void Shader::setParameter1f(const char* name, float a)
+{
+    glUniform1fARB(getParameterHandle(name), a);
+}
+
+void Shader::setParameter2f(const char* name, float a, float b)
+{
+    glUniform2fARB(getParameterHandle(name), a, b);
+}
+
+void Shader::setParameter3f(const char* name, float a, float b, float c)
+{
+    glUniform3fARB(getParameterHandle(name), a, b, c);
+}
+
+void Shader::setParameter4f(const char* name, float a, float b, float c, float d)
+{
+    glUniform4fARB(getParameterHandle(name), a, b, c, d);
+}
+
+void Shader::setParameter1fv(const char* name, const float* v)
+{
+    setParameterArray1f(name, 1, v);
+}
+
+void Shader::setParameter2fv(const char* name, const float* v)
+{
+    setParameterArray2f(name, 1, v);
+}
+
+void Shader::setParameter3fv(const char* name, const float* v)
+{
+    setParameterArray3f(name, 1, v);
+}
+
+void Shader::setParameter4fv(const char* name, const float* v)
+{
+    setParameterArray4f(name, 1, v);
+}
+
+void Shader::setParameterArray1f(const char* name, unsigned int count, const float* v)
+{
+    glUniform1fvARB(getParameterHandle(name), static_cast<GLsizei>(count), v);
+}
+
+void Shader::setParameterArray2f(const char* name, unsigned int count, const float* v)
+{
+    glUniform2fvARB(getParameterHandle(name), static_cast<GLsizei>(count), v);
+}
+
+void Shader::setParameterArray3f(const char* name, unsigned int count, const float* v)
+{
+    glUniform3fvARB(getParameterHandle(name), static_cast<GLsizei>(count), v);
+}
+
+void Shader::setParameterArray4f(const char* name, unsigned int count, const float* v)
+{
+    glUniform4fvARB(getParameterHandle(name), static_cast<GLsizei>(count), v);
+}
+
+void Shader::setParameter4x4fr(const char* name, const float* m)
+{
+    setParameterArray4x4fr(name, 1, m);
+}
+
+void Shader::setParameter4x4fc(const char* name, const float* m)
+{
+    setParameterArray4x4fc(name, 1, m);
+}
+
+void Shader::setParameterArray4x4fr(const char* name, unsigned int count, const float* m)
+{
+    glUniformMatrix4fvARB(getParameterHandle(name), static_cast<GLsizei>(count), GL_TRUE, m);
+}
+
+void Shader::setParameterArray4x4fc(const char* name, unsigned int count, const float* m)
+{
+    glUniformMatrix4fvARB(getParameterHandle(name), static_cast<GLsizei>(count), GL_FALSE, m);
+}
+
+void Shader::bindTexture(unsigned int target, const char* name, unsigned int texture, unsigned int unit)
+{
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glBindTexture(target, texture);
+    glUniform1iARB(getParameterHandle(name), static_cast<GLint>(unit));
+}
+
+void Shader::setTexture1DParameter(const char* name, unsigned int texture, unsigned int unit)
+{
+    bindTexture(GL_TEXTURE_1D, name, texture, unit);
+}
+
+void Shader::setTexture2DParameter(const char* name, unsigned int texture, unsigned int unit)
+{
+    bindTexture(GL_TEXTURE_2D, name, texture, unit);
+}
+
+void Shader::setTexture3DParameter(const char* name, unsigned int texture, unsigned int unit)
+{
+    bindTexture(GL_TEXTURE_3D, name, texture, unit);
+}
+
+void Shader::setTextureRectangleParameter(const char* name, unsigned int texture, unsigned int unit)
+{
+    bindTexture(GL_TEXTURE_RECTANGLE_ARB, name, texture, unit);
+}
+
+void Shader::getUniform(const char* name, float* out)
+{
+    glGetUniformfvARB(m_Program, getParameterHandle(name), out);
+}
+
+void Shader::getParameter1f(const char* name, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameter2f(const char* name, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameter3f(const char* name, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameter4f(const char* name, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameter4x4fr(const char* name, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameter4x4fc(const char* name, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameterArray1f(const char* name, unsigned int, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameterArray2f(const char* name, unsigned int, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameterArray3f(const char* name, unsigned int, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameterArray4f(const char* name, unsigned int, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameterArray4x4fr(const char* name, unsigned int, float* out)
+{
+    getUniform(name, out);
+}
+
+void Shader::getParameterArray4x4fc(const char* name, unsigned int, float* out)
+{
+    getUniform(name, out);
+}
+
+} // namespace Rendering
