@@ -1,0 +1,253 @@
+// The demo's GLSL program drawing a square of the board through real OpenGL, against the
+// fixed pipeline drawing the same square. Setting TESSELLON_SHOT_DIR saves each shaded
+// frame there as a PNG to look at.
+#include <GL/glew.h>
+
+#include <png.h>
+
+#include <array>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rendering/Light.h"
+#include "rendering/Render.h"
+#include "rendering/Shader.h"
+#include "support/GLTest.h"
+
+using Rendering::Shader;
+
+namespace
+{
+const std::string c_Shaders = CHECKERS_SHADER_DIR;
+using Pixel = std::array<double, 3>;
+using Colour = std::array<float, 4>;
+
+double brightness(const Pixel& p)
+{
+    return p[0] + p[1] + p[2];
+}
+
+class PhongShaderGLTest : public TestSupport::GLTest
+{
+protected:
+    void SetUp() override
+    {
+        GLTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        m_Shader =
+            std::make_unique<Shader>(c_Shaders + "per_pixel_true_phong.vert", c_Shaders + "per_pixel_true_phong.frag");
+        testing::internal::CaptureStdout();
+        const bool linked = m_Shader->init();
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(linked);
+        // What the engine does at start-up: texture 0 samples white, so that a unit
+        // without picture leaves colours as they are (and the fixed pipeline unchanged).
+        const unsigned char white[4] = {255, 255, 255, 255};
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+    }
+
+    void TearDown() override
+    {
+        Shader::unApply();
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        if (!m_Textures.empty())
+            glDeleteTextures(static_cast<GLsizei>(m_Textures.size()), m_Textures.data());
+        const float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+        glClearColor(0.1f, 0.1f, 0.1f, 0.0f);
+        GLTest::TearDown();
+    }
+
+    // A w x h picture of RGB texels, sampled without filtering.
+    GLuint picture(int w, int h, const std::vector<unsigned char>& rgb)
+    {
+        GLuint id = 0;
+        glGenTextures(1, &id);
+        glBindTexture(GL_TEXTURE_2D, id);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        m_Textures.push_back(id);
+        return id;
+    }
+    // A normal map of one texel holding the tangent-space normal (x, y, z).
+    GLuint normalMap(double x, double y, double z)
+    {
+        auto byte = [](double v) { return static_cast<unsigned char>(std::lround((v * 0.5 + 0.5) * 255.0)); };
+        return picture(1, 1, {byte(x), byte(y), byte(z)});
+    }
+
+    // Draws a 2 x 2 square on the board plane as a square draws itself (normal up,
+    // texture s along x and t along -z) under the frame's scene scale and lights, and
+    // returns the colour at texture coordinates (s, 0.5). Through the program when
+    // `shaded`, else with the fixed pipeline.
+    Pixel draw(bool shaded, Colour material, GLuint diffuse = 0, GLuint normals = 0, double s = 0.5,
+               const std::function<void()>& lights = nullptr)
+    {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glScaled(0.85, 0.85, 0.85);
+        if (lights)
+            lights();
+        else
+            for (Rendering::Light* light : Rendering::Render::instance().getLights())
+                light->apply();
+        while (glGetError() != GL_NO_ERROR) {
+            // The engine's default spot exponent is out of OpenGL's range; it keeps 0.
+        }
+        if (shaded) {
+            m_Shader->apply();
+            m_Shader->setTexture2DParameter("NormalsID", normals, 1);
+            m_Shader->setTexture2DParameter("TextureID", diffuse, 0);
+        } else {
+            glBindTexture(GL_TEXTURE_2D, diffuse);
+        }
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, material.data());
+        glNormal3d(0, 1, 0);
+        glBegin(GL_QUADS);
+        const double corners[4][2] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}}, tex[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+        for (int i = 0; i < 4; ++i) {
+            glTexCoord2d(tex[i][0], tex[i][1]);
+            glVertex3d(corners[i][0], 0.001, -corners[i][1]);
+        }
+        glEnd();
+        const Vec3<double> at = project(Vec3<double>(-1.0 + 2.0 * s, 0.001, 0.0));
+        Shader::unApply();
+        glActiveTexture(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        const float white[4] = {1, 1, 1, 1};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, white);
+        glPopMatrix();
+        EXPECT_NO_GL_ERROR();
+        if (shaded)
+            saveShot();
+        return average(static_cast<int>(at.x()), 728 - static_cast<int>(at.y()));
+    }
+
+    // Light 0 alone, directional from (x, y, z) of the scene, white diffuse, over a faint
+    // ambient: the brightness then follows the angle between normal and light.
+    static std::function<void()> lightFrom(float x, float y, float z)
+    {
+        return [=] {
+            const float position[4] = {x, y, z, 0}, diffuse[4] = {0.8f, 0.8f, 0.8f, 1}, none[4] = {0, 0, 0, 1},
+                        ambient[4] = {0.1f, 0.1f, 0.1f, 1};
+            glLightfv(GL_LIGHT0, GL_POSITION, position);
+            glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+            glLightfv(GL_LIGHT0, GL_SPECULAR, none);
+            glLightfv(GL_LIGHT0, GL_AMBIENT, none);
+            glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 180.0f);
+            glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+        };
+    }
+
+private:
+    static Pixel average(int x, int y)
+    {
+        const std::vector<std::uint8_t> block = readPixels(x - 1, y - 1, 3, 3);
+        Pixel sum{};
+        for (size_t i = 0; i < block.size(); i += 4)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += block[i + c] / 9.0;
+        return sum;
+    }
+
+    void saveShot()
+    {
+        const char* dir = std::getenv("TESSELLON_SHOT_DIR");
+        if (!dir)
+            return;
+        const std::vector<std::uint8_t> rgba = readPixels(0, 0, 1024, 728);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        image.width = 1024;
+        image.height = 728;
+        image.format = PNG_FORMAT_RGBA;
+        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+        const std::string path = std::string(dir) + "/" + test->name() + "-" + std::to_string(++m_Shots) + ".png";
+        // Rows bottom-up, as OpenGL reads them.
+        png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), -1024 * 4, nullptr);
+    }
+
+    std::unique_ptr<Shader> m_Shader;
+    std::vector<GLuint> m_Textures;
+    int m_Shots = 0;
+};
+} // namespace
+
+TEST_F(PhongShaderGLTest, ColourWithoutPictureIsLitLikeTheFixedPipelineOnlyBrighter)
+{
+    // The two piece colours of the demo, drawn with nothing bound on either unit.
+    for (Colour colour : {Colour{0.6f, 0.6f, 0.5f, 1}, Colour{0.2f, 0.2f, 0.25f, 1}}) {
+        const Pixel fixed = draw(false, colour), shaded = draw(true, colour);
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_GT(shaded[c], fixed[c] + 10) << "channel " << c;
+            // Same hue: the channels keep the material's proportions.
+            EXPECT_NEAR(shaded[c] / brightness(shaded), colour[c] / (colour[0] + colour[1] + colour[2]), 0.03);
+            EXPECT_NEAR(fixed[c] / brightness(fixed), colour[c] / (colour[0] + colour[1] + colour[2]), 0.03);
+        }
+        // Global ambient 0.2 plus the light's brighter colour (0.7), facing the light.
+        EXPECT_NEAR(shaded[0], colour[0] * 0.9 * 255, 0.08 * 255);
+    }
+}
+
+TEST_F(PhongShaderGLTest, PictureOnUnitZeroIsLitAndModulated)
+{
+    const GLuint redBlue = picture(2, 1, {230, 20, 20, 20, 20, 230});
+    const Colour white{1, 1, 1, 1};
+    const Pixel left = draw(true, white, redBlue, 0, 0.25), right = draw(true, white, redBlue, 0, 0.75);
+    const Pixel fixedLeft = draw(false, white, redBlue, 0, 0.25);
+    EXPECT_GT(left[0], 150);
+    EXPECT_LT(left[2], 50);
+    EXPECT_GT(right[2], 150);
+    EXPECT_LT(right[0], 50);
+    EXPECT_GT(left[0], fixedLeft[0] + 50);
+    EXPECT_LT(fixedLeft[2], 20);
+}
+
+TEST_F(PhongShaderGLTest, TintAlphaBlendsWithTheBackgroundAsInTheFixedPipeline)
+{
+    // A highlighted square: material (r, g, b, 0.3) over a picture, here over blue.
+    glClearColor(0, 0, 1, 0);
+    const GLuint wood = picture(1, 1, {200, 160, 110});
+    for (const Colour& tint : {Colour{0, 1, 0, 0.3f}, Colour{1, 0, 0, 0.3f}}) {
+        const Pixel fixed = draw(false, tint, wood), shaded = draw(true, tint, wood);
+        EXPECT_NEAR(shaded[2], 0.7 * 255, 8) << "70 % of the blue behind shows";
+        EXPECT_NEAR(shaded[2], fixed[2], 8);
+        const int lit = tint[0] > 0 ? 0 : 1;
+        EXPECT_GT(shaded[lit], fixed[lit]) << "the tint itself is lit more brightly";
+        EXPECT_GT(shaded[lit], 0.3 * 0.8 * (lit ? 160 : 200));
+    }
+}
+
+TEST_F(PhongShaderGLTest, NormalMapTiltsTheSurfaceAlongTheTextureAxes)
+{
+    const Colour white{1, 1, 1, 1};
+    const GLuint flat = normalMap(0, 0, 1);
+    // Texture s runs along +x; the light comes from +x, 45 degrees up.
+    auto fromS = lightFrom(1, 1, 0);
+    const double none = brightness(draw(true, white, 0, 0, 0.5, fromS));
+    const double level = brightness(draw(true, white, 0, flat, 0.5, fromS));
+    const double towardS = brightness(draw(true, white, 0, normalMap(0.6, 0, 0.8), 0.5, fromS));
+    const double awayS = brightness(draw(true, white, 0, normalMap(-0.6, 0, 0.8), 0.5, fromS));
+    EXPECT_NEAR(level, none, 6) << "a flat map is the surface's own normal";
+    EXPECT_GT(towardS, level + 60);
+    EXPECT_LT(awayS, level - 150);
+    EXPECT_GT(none, 300) << "a missing map falls back on the surface normal";
+
+    // Texture t runs along -z, as on the board's squares; the light comes from there.
+    auto fromT = lightFrom(0, 1, -1);
+    const double levelT = brightness(draw(true, white, 0, flat, 0.5, fromT));
+    EXPECT_GT(brightness(draw(true, white, 0, normalMap(0, 0.6, 0.8), 0.5, fromT)), levelT + 60);
+    EXPECT_LT(brightness(draw(true, white, 0, normalMap(0, -0.6, 0.8), 0.5, fromT)), levelT - 150);
+}
