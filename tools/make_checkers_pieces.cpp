@@ -155,10 +155,16 @@ Model turn(const Profile& profile)
     return model;
 }
 
+// Rounding noise would otherwise print as -0.0000.
+double clean(double v)
+{
+    return std::fabs(v) < 5e-5 ? 0.0 : v;
+}
+
 // The normal as written, so that it reaches OpenGL pointing the right way.
 void writeNormal(std::FILE* f, const char* keyword, int index, double x, double y, double z)
 {
-    std::fprintf(f, "%s %d\t%.4f\t%.4f\t%.4f\n", keyword, index, x, -z, y);
+    std::fprintf(f, "%s %d\t%.4f\t%.4f\t%.4f\n", keyword, index, clean(x), clean(-z), clean(y));
 }
 
 bool write(const std::string& path, const std::string& name, const Model& model)
@@ -188,8 +194,8 @@ bool write(const std::string& path, const std::string& name, const Model& model)
     std::fprintf(f, "\t*MESH {\n\t\t*TIMEVALUE 0\n\t\t*MESH_NUMVERTEX %zu\n\t\t*MESH_NUMFACES %zu\n", nv, nf);
     std::fprintf(f, "\t\t*MESH_VERTEX_LIST {\n");
     for (size_t i = 0; i < nv; ++i)
-        std::fprintf(f, "\t\t\t*MESH_VERTEX %5zu\t%.4f\t%.4f\t%.4f\n", i, model.vertices[i].x, model.vertices[i].y,
-                     model.vertices[i].z);
+        std::fprintf(f, "\t\t\t*MESH_VERTEX %5zu\t%.4f\t%.4f\t%.4f\n", i, clean(model.vertices[i].x),
+                     clean(model.vertices[i].y), clean(model.vertices[i].z));
     std::fprintf(f, "\t\t}\n\t\t*MESH_FACE_LIST {\n");
     for (size_t i = 0; i < nf; ++i)
         std::fprintf(f,
