@@ -28,7 +28,7 @@ struct ProfilePoint
 class Profile
 {
 public:
-    explicit Profile(double r, double z) : m_R(r), m_Z(z) { crease(); }
+    Profile(double r, double z) : m_R(r), m_Z(z) { crease(); }
 
     // Starts a new smooth run at the current point.
     void crease() { m_Runs.emplace_back(); }
@@ -43,15 +43,14 @@ public:
             add(r0 + dr * i / steps, z0 + dz * i / steps, nr, nz);
     }
 
-    // A circular arc about (cr, cz) from the current point to angle `to` (radians, measured
-    // from the r axis toward z). A convex arc's normal points away from the centre.
-    void arc(double cr, double cz, double to, int steps, bool convex)
+    // A convex circular arc about (cr, cz) from the current point to angle `to` (radians,
+    // from the r axis toward z); its normal points away from the centre.
+    void arc(double cr, double cz, double to, int steps)
     {
         const double radius = std::hypot(m_R - cr, m_Z - cz), from = std::atan2(m_Z - cz, m_R - cr);
-        const double sign = convex ? 1.0 : -1.0;
         for (int i = 0; i <= steps; ++i) {
             const double a = from + (to - from) * i / steps;
-            add(cr + radius * std::cos(a), cz + radius * std::sin(a), sign * std::cos(a), sign * std::sin(a));
+            add(cr + radius * std::cos(a), cz + radius * std::sin(a), std::cos(a), std::sin(a));
         }
     }
 
@@ -78,17 +77,17 @@ Profile pieceProfile()
 {
     const double half = 5.5; // half the height
     Profile p(0.0, -half);
-    p.line(18.0, -half, 3);                       // underside
-    p.arc(18.0, -half + 2.0, 0.0, 6, true);       // lower rounded edge
-    p.line(20.0, half - 2.0, 3);                  // side
-    p.arc(18.0, half - 2.0, c_Pi / 2.0, 6, true); // upper rounded edge
-    p.line(16.5, half, 1);                        // top of the rim
-    p.arc(16.5, half - 1.0, c_Pi, 4, true);       // inner rounding of the rim
-    p.line(15.5, 4.0, 1);                         // inner wall down to the recessed top
+    p.line(18.0, -half, 3);                 // underside
+    p.arc(18.0, -half + 2.0, 0.0, 6);       // lower rounded edge
+    p.line(20.0, half - 2.0, 3);            // side
+    p.arc(18.0, half - 2.0, c_Pi / 2.0, 6); // upper rounded edge
+    p.line(16.5, half, 1);                  // top of the rim
+    p.arc(16.5, half - 1.0, c_Pi, 4);       // inner rounding of the rim
+    p.line(15.5, 4.0, 1);                   // inner wall down to the recessed top
     p.crease();
     p.line(10.8, 4.0, 1);
     p.crease();
-    p.arc(10.0, 4.0, c_Pi, 8, true); // bead ring
+    p.arc(10.0, 4.0, c_Pi, 8); // bead ring
     p.crease();
     p.line(0.0, 4.0, 2);
     return p;
@@ -103,6 +102,7 @@ struct Face
 {
     int a, b, c;
     double nx, ny, nz;
+    int smoothing; // one group per smooth run, as exporters mark creases
 };
 
 struct Model
@@ -113,7 +113,7 @@ struct Model
 
 // Appends a triangle wound counter-clockwise seen from outside, skipping degenerate ones
 // (the rings of radius 0 at the centres).
-void addTriangle(Model& model, int a, int b, int c)
+void addTriangle(Model& model, int a, int b, int c, int group)
 {
     const Vertex &p = model.vertices[a], &q = model.vertices[b], &s = model.vertices[c];
     const double ux = q.x - p.x, uy = q.y - p.y, uz = q.z - p.z;
@@ -126,16 +126,18 @@ void addTriangle(Model& model, int a, int b, int c)
     ny /= area;
     nz /= area;
     if (nx * (p.nx + q.nx + s.nx) + ny * (p.ny + q.ny + s.ny) + nz * (p.nz + q.nz + s.nz) < 0.0) {
-        model.faces.push_back({a, c, b, -nx, -ny, -nz});
+        model.faces.push_back({a, c, b, -nx, -ny, -nz, group});
         return;
     }
-    model.faces.push_back({a, b, c, nx, ny, nz});
+    model.faces.push_back({a, b, c, nx, ny, nz, group});
 }
 
 Model turn(const Profile& profile)
 {
     Model model;
+    int group = 0;
     for (const std::vector<ProfilePoint>& run : profile.runs()) {
+        ++group;
         const int first = static_cast<int>(model.vertices.size());
         const int rows = static_cast<int>(run.size());
         // One more column than segments: the seam repeats the first column with u = 1.
@@ -148,8 +150,8 @@ Model turn(const Profile& profile)
         auto index = [&](int row, int column) { return first + column * rows + row; };
         for (int j = 0; j < c_Segments; ++j)
             for (int i = 0; i + 1 < rows; ++i) {
-                addTriangle(model, index(i, j), index(i + 1, j), index(i + 1, j + 1));
-                addTriangle(model, index(i, j), index(i + 1, j + 1), index(i, j + 1));
+                addTriangle(model, index(i, j), index(i + 1, j), index(i + 1, j + 1), group);
+                addTriangle(model, index(i, j), index(i + 1, j + 1), index(i, j + 1), group);
             }
     }
     return model;
@@ -199,9 +201,9 @@ bool write(const std::string& path, const std::string& name, const Model& model)
     std::fprintf(f, "\t\t}\n\t\t*MESH_FACE_LIST {\n");
     for (size_t i = 0; i < nf; ++i)
         std::fprintf(f,
-                     "\t\t\t*MESH_FACE %5zu:    A: %5d B: %5d C: %5d AB:    1 BC:    1 CA:    1\t *MESH_SMOOTHING 1 "
+                     "\t\t\t*MESH_FACE %5zu:    A: %5d B: %5d C: %5d AB:    1 BC:    1 CA:    1\t *MESH_SMOOTHING %d "
                      "\t*MESH_MTLID 0\n",
-                     i, model.faces[i].a, model.faces[i].b, model.faces[i].c);
+                     i, model.faces[i].a, model.faces[i].b, model.faces[i].c, model.faces[i].smoothing);
     std::fprintf(f, "\t\t}\n\t\t*MESH_NUMTVERTEX %zu\n\t\t*MESH_TVERTLIST {\n", nv);
     for (size_t i = 0; i < nv; ++i)
         std::fprintf(f, "\t\t\t*MESH_TVERT %zu\t%.4f\t%.4f\t0.0000\n", i, model.vertices[i].u, model.vertices[i].v);

@@ -1,12 +1,9 @@
 // The demo's GLSL program drawing a square of the board through real OpenGL, against the
-// fixed pipeline drawing the same square. Setting TESSELLON_SHOT_DIR saves each shaded
-// frame there as a PNG to look at.
+// fixed pipeline drawing the same square.
 #include <GL/glew.h>
 
-#include <png.h>
-
 #include <array>
-#include <cstdlib>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -130,9 +127,9 @@ protected:
         glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, white);
         glPopMatrix();
         EXPECT_NO_GL_ERROR();
-        if (shaded)
-            saveShot();
-        return average(static_cast<int>(at.x()), 728 - static_cast<int>(at.y()));
+        const std::vector<std::uint8_t> rgba =
+            readPixels(static_cast<int>(at.x()), 728 - static_cast<int>(at.y()), 1, 1);
+        return {double(rgba[0]), double(rgba[1]), double(rgba[2])};
     }
 
     // Light 0 alone, directional from (x, y, z) of the scene, white diffuse, over a faint
@@ -152,36 +149,8 @@ protected:
     }
 
 private:
-    static Pixel average(int x, int y)
-    {
-        const std::vector<std::uint8_t> block = readPixels(x - 1, y - 1, 3, 3);
-        Pixel sum{};
-        for (size_t i = 0; i < block.size(); i += 4)
-            for (int c = 0; c < 3; ++c)
-                sum[c] += block[i + c] / 9.0;
-        return sum;
-    }
-
-    void saveShot()
-    {
-        const char* dir = std::getenv("TESSELLON_SHOT_DIR");
-        if (!dir)
-            return;
-        const std::vector<std::uint8_t> rgba = readPixels(0, 0, 1024, 728);
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        image.width = 1024;
-        image.height = 728;
-        image.format = PNG_FORMAT_RGBA;
-        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-        const std::string path = std::string(dir) + "/" + test->name() + "-" + std::to_string(++m_Shots) + ".png";
-        // Rows bottom-up, as OpenGL reads them.
-        png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), -1024 * 4, nullptr);
-    }
-
     std::unique_ptr<Shader> m_Shader;
     std::vector<GLuint> m_Textures;
-    int m_Shots = 0;
 };
 } // namespace
 
