@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "core/Object.h"
 #include "core/Square.h"
 
@@ -45,6 +47,15 @@ void Board::clearHighlight()
     for (Square* square : m_Squares) {
         square->highlightSelected(false);
         square->highlightAuthorized(false);
+    }
+}
+
+void Board::removeSquare(Square* square)
+{
+    m_Squares.erase(std::remove(m_Squares.begin(), m_Squares.end(), square), m_Squares.end());
+    if (m_HighlightedSquare == square) {
+        square->highlightMouseOver(false);
+        m_HighlightedSquare = nullptr;
     }
 }
 

@@ -15,8 +15,9 @@ class Square;
 
 // The playing board: a slab of size x by size y grid units and m_Depth thick, drawn
 // centred on the origin with its top face at height 0, holding the squares (not owned),
-// which hold the pieces. It keeps the mouse-over highlight and the orientation toward
-// which the render loop turns the scene.
+// which hold the pieces. A square leaves the list when it is destroyed (to destroy them
+// all, take the list over first). It keeps the mouse-over highlight and the orientation
+// toward which the render loop turns the scene.
 class Board final : public Drawable
 {
 public:
@@ -44,6 +45,9 @@ public:
     Square* getHighlightedSquare() const { return m_HighlightedSquare; }
     // Clears the selected and allowed-destination flags of every square.
     void clearHighlight();
+    // Takes the square out of the list (every occurrence) and out of the highlight; a
+    // square being destroyed is removed from every board this way.
+    void removeSquare(Square* square);
 
     // Takes the piece off `from` and puts it on `to`; false (and nothing changed) when
     // the piece is not on `from`.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rendering/Render.h"
+
 namespace Core
 {
 
@@ -21,7 +23,12 @@ public:
     virtual void update() = 0;
 
 protected:
-    ~CallBackKeyboard() {}
+    // Unregisters itself: no event or frame reaches a destroyed callback.
+    ~CallBackKeyboard()
+    {
+        if (Rendering::Render* render = Rendering::Render::existing())
+            render->removeCallBackKeyboard(this);
+    }
 
     unsigned char m_Key;
     int m_X;

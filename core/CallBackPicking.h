@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rendering/Render.h"
+
 namespace Core
 {
 
@@ -21,7 +23,12 @@ public:
     virtual void update() = 0;
 
 protected:
-    ~CallBackPicking() {}
+    // Unregisters itself: no event or frame reaches a destroyed callback.
+    ~CallBackPicking()
+    {
+        if (Rendering::Render* render = Rendering::Render::existing())
+            render->removeCallBackPicking(this);
+    }
 
     Board* m_Board;
     Square* m_PickedSquare;

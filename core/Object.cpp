@@ -2,6 +2,8 @@
 
 #include <GL/freeglut.h>
 
+#include "core/Square.h"
+
 namespace Core
 {
 
@@ -22,6 +24,13 @@ Object::Object(const Object& other)
     : Drawable(other), m_ParentSquare(other.m_ParentSquare), m_Alignment(other.m_Alignment), m_Scale(other.m_Scale),
       m_DrawBound(other.m_DrawBound)
 {
+}
+
+Object::~Object()
+{
+    if (Square* square = m_ParentSquare)
+        while (square->popObject(this)) {
+        }
 }
 
 double Object::deltaTranslateY() const

@@ -43,6 +43,8 @@ public:
     // Copies the drawable part (fresh picking name, no metadata), parent square,
     // alignment, scale and bounding-box flag.
     Object(const Object& other);
+    // Leaves the square it stands on.
+    ~Object();
 
     void setScale(double scale) { m_Scale = scale; }
     double getScale() const { return m_Scale; }

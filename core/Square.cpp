@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "core/Object.h"
+#include "rendering/Render.h"
 
 namespace Core
 {
@@ -44,32 +45,35 @@ float horizontalFraction(Object::ObjectAlignment::Horizontal h)
 } // namespace
 
 Square::Square(const Coords& coords, const std::vector<Object*>& objects)
-    : m_Coords(coords), m_Objects(objects), m_HighlightMouseOver(false), m_HighlightSelected(false),
-      m_HighlightAuthorized(false)
+    : m_Coords(coords), m_HighlightMouseOver(false), m_HighlightSelected(false), m_HighlightAuthorized(false)
 {
     computeSize();
     computeLower();
     computeUpper();
+    // Pushed, not just listed: a piece listed without knowing its square could be listed
+    // on two squares, or outlive its place in the list.
+    for (Object* object : objects)
+        if (object)
+            pushObject(object);
 }
 
 Square::Square(const Square& other)
     : Drawable(other), m_Coords(other.m_Coords), m_Size(other.m_Size), m_Lower(other.m_Lower), m_Upper(other.m_Upper),
-      m_Objects(other.m_Objects), m_HighlightMouseOver(other.m_HighlightMouseOver),
-      m_HighlightSelected(other.m_HighlightSelected), m_HighlightAuthorized(other.m_HighlightAuthorized),
-      m_Borrowed(other.m_Objects)
+      m_HighlightMouseOver(other.m_HighlightMouseOver), m_HighlightSelected(other.m_HighlightSelected),
+      m_HighlightAuthorized(other.m_HighlightAuthorized)
 {
 }
 
 Square::~Square()
 {
-    // A piece pushed twice is listed twice but deleted once.
-    std::vector<Object*> owned;
-    for (Object* object : m_Objects)
-        if (std::find(m_Borrowed.begin(), m_Borrowed.end(), object) == m_Borrowed.end() &&
-            std::find(owned.begin(), owned.end(), object) == owned.end())
-            owned.push_back(object);
-    for (Object* object : owned)
-        delete object;
+    Rendering::Render::removeSquare(this);
+    // The list is emptied first, so that the pieces' own destructors find nothing to take
+    // off; a piece listed twice (by direct list access) is deleted once.
+    std::vector<Object*> listed;
+    listed.swap(m_Objects);
+    for (auto it = listed.begin(); it != listed.end(); ++it)
+        if (std::find(listed.begin(), it, *it) == it)
+            delete *it;
 }
 
 void Square::setCoords(const Coords& coords)
@@ -112,6 +116,8 @@ void Square::computeUpper()
 
 void Square::pushObject(Object* object)
 {
+    if (Square* previous = object->getParentSquare())
+        previous->popObject(object);
     m_Objects.push_back(object);
     object->setParentSquare(this);
 }
@@ -122,7 +128,8 @@ bool Square::popObject(Object* object)
     if (it == m_Objects.end())
         return false;
     m_Objects.erase(it);
-    object->setParentSquare(nullptr);
+    if (object->getParentSquare() == this)
+        object->setParentSquare(nullptr);
     return true;
 }
 

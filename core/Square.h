@@ -13,8 +13,9 @@ class Object;
 
 // One cell of the board: a quad through four grid points, drawn just above the board's
 // top face (grid point (x, y) lies at (x, 0.001, -y)). It holds the pieces standing on it
-// and deletes those it still holds when destroyed. Three independent highlight flags:
-// mouse-over (set by the board), selected and allowed destination (set by the game).
+// (a piece stands on one square at most) and deletes those it still holds when destroyed.
+// Three independent highlight flags: mouse-over (set by the board), selected and allowed
+// destination (set by the game).
 class Square final : public Drawable
 {
 public:
@@ -29,12 +30,14 @@ public:
         Vec2<unsigned int> m_Points[4];
     };
 
-    // Stores corners and initial pieces (their parent square is not set), flags cleared.
+    // Stores the corners and pushes the initial pieces (null entries are skipped); flags
+    // cleared.
     Square(const Coords& coords, const std::vector<Object*>& objects);
-    // Copies corners, extents, flags and the piece list. The copy does not own the pieces
-    // it starts with: only pieces pushed onto it later are deleted with it.
+    // Copies corners, extents and flags; the copy starts without pieces, since a piece
+    // stands on one square only.
     Square(const Square& other);
-    // Deletes every piece still listed (each once, pieces borrowed by a copy excepted).
+    // Deletes every piece still listed (each once); every board and picking callback
+    // forgets the square.
     ~Square();
 
     void setCoords(const Coords& coords);
@@ -51,9 +54,11 @@ public:
 
     std::vector<Object*>& getObjects() { return m_Objects; }
     const std::vector<Object*>& getObjects() const { return m_Objects; }
-    // Appends the piece and makes this its parent square.
+    // Takes the piece off the square it stands on (this one included), appends it and
+    // makes this its parent square.
     void pushObject(Object* object);
-    // Removes the first occurrence and clears its parent square; false if not listed.
+    // Removes the first occurrence and clears its parent square when it is this one;
+    // false if not listed.
     bool popObject(Object* object);
     // Pieces are placed at draw time from their alignment; nothing to store here.
     void defineObjectPosition() {}
@@ -84,8 +89,6 @@ private:
     bool m_HighlightMouseOver;
     bool m_HighlightSelected;
     bool m_HighlightAuthorized;
-    // Pieces a copy was made with; they belong to the source square.
-    std::vector<Object*> m_Borrowed;
 };
 
 } // namespace Core

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rendering/Render.h"
+
 namespace Rendering
 {
 
@@ -11,8 +13,13 @@ public:
     virtual void draw() = 0;
 
 protected:
-    // Elements are never deleted through this base.
-    ~HUD() {}
+    // Elements are never deleted through this base. Unregisters itself: no frame reaches
+    // a destroyed element.
+    ~HUD()
+    {
+        if (Render* render = Render::existing())
+            render->removeHUD(this);
+    }
 };
 
 } // namespace Rendering

@@ -39,8 +39,12 @@ void HUDText::draw()
             lineWidth = 0;
             continue;
         }
-        glutBitmapCharacter(GLUT_BITMAP_8_BY_13, static_cast<signed char>(c));
-        lineWidth += glutBitmapWidth(GLUT_BITMAP_8_BY_13, static_cast<unsigned char>(c));
+        // Passed as a signed value, bytes of 128 and above (and 0) draw nothing and must
+        // not count toward the line's width.
+        const int character = static_cast<signed char>(c);
+        glutBitmapCharacter(GLUT_BITMAP_8_BY_13, character);
+        if (character >= 1)
+            lineWidth += glutBitmapWidth(GLUT_BITMAP_8_BY_13, character);
     }
 
     glEnable(GL_LIGHTING);

@@ -4,6 +4,7 @@
 #include <GL/glxew.h>
 #include <GL/freeglut.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/CallBackKeyboard.h"
@@ -47,12 +48,17 @@ void setSwapInterval(int interval)
     XSetErrorHandler(previous);
 }
 
+// The key goes to the callbacks registered when it arrived that are still registered when
+// their turn comes: a callback may unregister (and delete) itself or others meanwhile.
 void forwardKey(unsigned char key, int x, int y)
 {
-    std::vector<Core::CallBackKeyboard*>& callbacks = Render::instance().getCallBacksKeyboard();
-    for (size_t i = 0; i < callbacks.size(); ++i) {
-        callbacks[i]->setKeyboardEvent(key, x, y);
-        callbacks[i]->update();
+    const std::vector<Core::CallBackKeyboard*>& registered = Render::instance().getCallBacksKeyboard();
+    const std::vector<Core::CallBackKeyboard*> callbacks = registered;
+    for (Core::CallBackKeyboard* callback : callbacks) {
+        if (std::find(registered.begin(), registered.end(), callback) == registered.end())
+            continue;
+        callback->setKeyboardEvent(key, x, y);
+        callback->update();
     }
 }
 } // namespace

@@ -36,8 +36,12 @@ void Light::apply()
     glLightf(light, GL_CONSTANT_ATTENUATION, m_ConstantAttenuation);
     glLightf(light, GL_LINEAR_ATTENUATION, m_LinearAttenuation);
     glLightf(light, GL_QUADRATIC_ATTENUATION, m_QuadraticAttenuation);
-    glLightf(light, GL_SPOT_CUTOFF, m_SpotCutOff);
-    glLightf(light, GL_SPOT_EXPONENT, m_SpotExponent);
+    // OpenGL rejects these outside its ranges with an error and keeps the value it has;
+    // skipping them keeps that value without raising the error.
+    if ((m_SpotCutOff >= 0.0f && m_SpotCutOff <= 90.0f) || m_SpotCutOff == 180.0f)
+        glLightf(light, GL_SPOT_CUTOFF, m_SpotCutOff);
+    if (m_SpotExponent >= 0.0f && m_SpotExponent <= 128.0f)
+        glLightf(light, GL_SPOT_EXPONENT, m_SpotExponent);
 }
 
 } // namespace Rendering

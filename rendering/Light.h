@@ -29,7 +29,8 @@ public:
     void setSpotCutOff(float degrees) { m_SpotCutOff = degrees; }
 
     // Passes position, colours, direction, attenuation, cut-off and exponent to OpenGL, in
-    // that order. Out-of-range values are left for OpenGL to reject.
+    // that order. A cut-off outside [0, 90] other than 180, or an exponent outside
+    // [0, 128], is not passed: OpenGL keeps the value it has.
     void apply();
 
 private:

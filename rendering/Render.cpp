@@ -12,6 +12,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <thread>
 
@@ -73,18 +74,19 @@ Display* openDisplay()
     return nullptr;
 }
 
-// GLUT ends the process when its own connection is refused; this error callback takes
-// control back to openWindow instead, which tries again.
+// During glutInit only, GLUT's fatal errors come back here instead of ending the process:
+// a refused connection is tried again, any other failure is reported by openWindow.
+// Outside glutInit GLUT's own handler stays in place (print and exit), since GLUT's code
+// does not expect its error handler to return.
 std::jmp_buf g_GlutInitFailed;
-bool g_InGlutInit = false;
+bool g_GlutRefused = false;
+char g_GlutMessage[256];
 
 void glutInitError(const char* format, va_list args)
 {
-    if (g_InGlutInit)
-        std::longjmp(g_GlutInitFailed, 1);
-    std::fprintf(stderr, "freeglut: ");
-    std::vfprintf(stderr, format, args);
-    std::fprintf(stderr, "\n");
+    g_GlutRefused = std::strncmp(format, "failed to open display", 22) == 0;
+    std::vsnprintf(g_GlutMessage, sizeof g_GlutMessage, format, args);
+    std::longjmp(g_GlutInitFailed, 1);
 }
 
 double millisecondsSinceStart()
@@ -100,9 +102,15 @@ Render& Render::instance()
     return _instance;
 }
 
+Render* Render::existing()
+{
+    return g_RenderDestroyed ? nullptr : &instance();
+}
+
 Render::Render()
     : m_Width(1024), m_Height(728), m_Scale(0.0, 0.0, 0.0), m_FullScreen(false), m_Camera(new Camera), m_Board(nullptr),
-      m_CameraSpeed(1.0f), m_LastTime(1000.0), m_FrameCount(0), m_NbDisplayList(0), m_DefaultLight(nullptr)
+      m_CameraSpeed(1.0f), m_LastTime(1000.0), m_FrameCount(0), m_NbDisplayList(0), m_DefaultLight(nullptr),
+      m_ClickedSquare(nullptr)
 {
     m_Camera->setIsFree(true);
 }
@@ -141,6 +149,12 @@ void Render::removeCallBackPicking(Core::CallBackPicking* callback)
                              m_CallBacksPicking.end());
 }
 
+void Render::removeCallBackKeyboard(Core::CallBackKeyboard* callback)
+{
+    m_CallBacksKeyboard.erase(std::remove(m_CallBacksKeyboard.begin(), m_CallBacksKeyboard.end(), callback),
+                              m_CallBacksKeyboard.end());
+}
+
 void Render::removeHUD(HUD* hud)
 {
     m_HUDs.erase(std::remove(m_HUDs.begin(), m_HUDs.end(), hud), m_HUDs.end());
@@ -161,6 +175,24 @@ void Render::removeDrawable(const Core::Drawable* drawable)
         render.m_Drawables.erase(it);
     if (render.m_Board == drawable)
         render.m_Board = nullptr;
+}
+
+void Render::removeSquare(Core::Square* square)
+{
+    if (g_RenderDestroyed)
+        return;
+    Render& render = instance();
+    for (const auto& entry : render.m_Drawables) {
+        if (auto* board = dynamic_cast<Core::Board*>(entry.second))
+            board->removeSquare(square);
+        else if (auto* piece = dynamic_cast<Core::Object*>(entry.second); piece && piece->getParentSquare() == square)
+            piece->setParentSquare(nullptr);
+    }
+    for (Core::CallBackPicking* callback : render.m_CallBacksPicking)
+        if (callback->getPickedSquare() == square)
+            callback->setPickedSquare(nullptr);
+    if (render.m_ClickedSquare == square)
+        render.m_ClickedSquare = nullptr;
 }
 
 Core::Drawable* Render::findDrawable(unsigned int pickingName) const
@@ -193,15 +225,24 @@ bool Render::openWindow()
                   << "\": a window needs a graphical session (set DISPLAY)." << std::endl;
         return false;
     }
+    if (!glXQueryExtension(display, nullptr, nullptr)) {
+        std::cerr << "Cannot open a window on the X display \"" << DisplayString(display)
+                  << "\": the server has no OpenGL (GLX) extension." << std::endl;
+        XCloseDisplay(display);
+        return false;
+    }
     XCloseDisplay(display);
 
     static char arg0[] = "main";
     static char* argv[] = {arg0, nullptr};
     int argc = 1;
-    glutInitErrorFunc(glutInitError);
     volatile int attempt = 0;
     if (setjmp(g_GlutInitFailed) != 0) {
-        g_InGlutInit = false;
+        glutInitErrorFunc(nullptr);
+        if (!g_GlutRefused) {
+            std::cerr << "Cannot open a window: " << g_GlutMessage << std::endl;
+            return false;
+        }
         if (++attempt >= c_ConnectAttempts) {
             std::cerr << "Cannot connect to the X display: the server refused every attempt." << std::endl;
             return false;
@@ -209,9 +250,9 @@ bool Render::openWindow()
         std::this_thread::sleep_for(c_ConnectPause);
         argc = 1;
     }
-    g_InGlutInit = true;
+    glutInitErrorFunc(glutInitError);
     glutInit(&argc, argv);
-    g_InGlutInit = false;
+    glutInitErrorFunc(nullptr);
     std::atexit(releaseContext);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     glutInitWindowSize(static_cast<int>(m_Width), static_cast<int>(m_Height));
@@ -437,11 +478,20 @@ void Render::updatePicking()
     Core::Square* square = m_Board->getHighlightedSquare();
     if (!square)
         return;
-    // Index loop: a callback may register another while it runs.
-    for (size_t i = 0; i < m_CallBacksPicking.size(); ++i) {
-        m_CallBacksPicking[i]->setPickedSquare(square);
-        m_CallBacksPicking[i]->update();
+    // Callbacks may unregister (and delete) themselves or others, or register new ones,
+    // while they run: the click goes to those registered when it arrived that still are,
+    // and no further once its square is destroyed.
+    const std::vector<Core::CallBackPicking*> callbacks = m_CallBacksPicking;
+    m_ClickedSquare = square;
+    for (Core::CallBackPicking* callback : callbacks) {
+        if (!m_ClickedSquare)
+            break;
+        if (std::find(m_CallBacksPicking.begin(), m_CallBacksPicking.end(), callback) == m_CallBacksPicking.end())
+            continue;
+        callback->setPickedSquare(m_ClickedSquare);
+        callback->update();
     }
+    m_ClickedSquare = nullptr;
 }
 
 } // namespace Rendering

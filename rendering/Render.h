@@ -13,6 +13,7 @@ class Board;
 class CallBackKeyboard;
 class CallBackPicking;
 class Drawable;
+class Square;
 } // namespace Core
 
 namespace Rendering
@@ -40,6 +41,9 @@ class Render
 public:
     // The singleton, created on first use and destroyed at process exit.
     static Render& instance();
+    // The singleton, or null once it has been destroyed at process exit (for destructors
+    // of objects that may outlive it).
+    static Render* existing();
 
     Render(const Render&) = delete;
     Render& operator=(const Render&) = delete;
@@ -68,7 +72,8 @@ public:
     void stopPicking();
     // Chooses the nearest of `hits` records in pickingBuf and publishes its square.
     void processHits(int hits);
-    // Hands the highlighted square to every picking callback, then calls its update().
+    // Hands the highlighted square to every picking callback registered when the click
+    // arrived and still registered, then calls its update().
     void updatePicking();
 
     // Counts one frame drawn at `nowMs` (milliseconds of a monotonic clock since process
@@ -102,11 +107,17 @@ public:
     const std::vector<Core::CallBackPicking*>& getCallBacksPicking() const { return m_CallBacksPicking; }
     // The keyboard callbacks; append to register one.
     std::vector<Core::CallBackKeyboard*>& getCallBacksKeyboard() { return m_CallBacksKeyboard; }
+    // Unregisters a keyboard callback (every occurrence).
+    void removeCallBackKeyboard(Core::CallBackKeyboard* callback);
 
     // Files a drawable under its picking name; an entry already there is kept.
     void pushDrawable(Core::Drawable* drawable);
     // Forgets a drawable that is being destroyed; safe to call during process exit.
     static void removeDrawable(const Core::Drawable* drawable);
+    // Forgets a square that is being destroyed: every board drops it from its list and
+    // its highlight, every piece and picking callback from its square, and a click being
+    // delivered goes no further. Safe to call during process exit.
+    static void removeSquare(Core::Square* square);
     // The drawable with this picking name, or null.
     Core::Drawable* findDrawable(unsigned int pickingName) const;
 
@@ -133,6 +144,8 @@ private:
     std::vector<Core::CallBackKeyboard*> m_CallBacksKeyboard;
     std::map<unsigned int, Core::Drawable*> m_Drawables;
     Light* m_DefaultLight;
+    // The square of the click being delivered; null once it is destroyed.
+    Core::Square* m_ClickedSquare;
 };
 
 } // namespace Rendering

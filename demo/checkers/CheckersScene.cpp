@@ -100,13 +100,15 @@ CheckersScene::~CheckersScene()
     Rendering::Render& render = Rendering::Render::instance();
     render.removeHUD(m_Message.get());
     render.removeCallBackPicking(m_Rules.get());
-    // The pieces belong to the scene, not to the squares that would delete them.
-    for (Core::Square* square : m_Board->getSquares()) {
+    // The pieces belong to the scene, not to the squares that would delete them. A square
+    // leaves the board's list when destroyed, so the list is taken over first.
+    std::vector<Core::Square*> squares;
+    squares.swap(m_Board->getSquares());
+    for (Core::Square* square : squares) {
         while (!square->getObjects().empty())
             square->popObject(square->getObjects().front());
         delete square;
     }
-    m_Board->getSquares().clear();
 }
 
 void CheckersScene::printBanner(std::ostream& out)

@@ -35,19 +35,24 @@ protected:
 };
 } // namespace
 
-TEST_F(BoardTest, AutoHighlightMovesTheMouseOverFlag)
+TEST_F(BoardTest, HighlightsMoveAndClear)
 {
     board.autoHighlight(&square(0));
-    board.autoHighlight(&square(0));
-    EXPECT_TRUE(square(0).isHighlightedMouseOver());
     board.autoHighlight(&square(1));
     EXPECT_FALSE(square(0).isHighlightedMouseOver());
     EXPECT_TRUE(square(1).isHighlightedMouseOver());
     EXPECT_EQ(board.getHighlightedSquare(), &square(1));
+
+    // clearHighlight leaves the mouse-over alone.
+    square(1).highlightSelected(true);
+    square(2).highlightAuthorized(true);
+    board.clearHighlight();
+    EXPECT_FALSE(square(1).isHighlightedSelected() || square(2).isHighlightedAuthorized());
+    EXPECT_TRUE(square(1).isHighlightedMouseOver());
+
     board.autoHighlight(nullptr);
     EXPECT_FALSE(square(1).isHighlightedMouseOver());
     EXPECT_EQ(board.getHighlightedSquare(), nullptr);
-
     // Switched off, the highlight stays until the next call, which clears it.
     board.autoHighlight(&square(2));
     board.enableAutoHighlight(false);
@@ -55,18 +60,6 @@ TEST_F(BoardTest, AutoHighlightMovesTheMouseOverFlag)
     board.autoHighlight(&square(1));
     EXPECT_EQ(board.getHighlightedSquare(), nullptr);
     EXPECT_FALSE(square(1).isHighlightedMouseOver() || square(2).isHighlightedMouseOver());
-}
-
-TEST_F(BoardTest, ClearHighlightKeepsTheMouseOver)
-{
-    board.autoHighlight(&square(0));
-    square(0).highlightSelected(true);
-    square(2).highlightSelected(true);
-    square(2).highlightAuthorized(true);
-    board.clearHighlight();
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(square(i).isHighlightedSelected() || square(i).isHighlightedAuthorized());
-    EXPECT_TRUE(square(0).isHighlightedMouseOver());
 }
 
 TEST_F(BoardTest, MoveObjectBetweenSquares)
@@ -77,7 +70,6 @@ TEST_F(BoardTest, MoveObjectBetweenSquares)
     square(0).pushObject(piece);
     EXPECT_FALSE(Board::moveObject(piece, &square(1), &square(2)));
     EXPECT_TRUE(square(2).getObjects().empty());
-
     EXPECT_TRUE(Board::moveObject(piece, &square(0), &square(1)));
     EXPECT_EQ(square(1).getObjects(), std::vector<Object*>{piece});
     EXPECT_EQ(piece->getParentSquare(), &square(1));

@@ -30,38 +30,42 @@ TEST(Square, ExtentsDoNotDependOnCornerOrder)
     EXPECT_EQ(skewed.getUpper(), P(3, 3));
 }
 
-TEST(Square, PushAndPopKeepTheParentSquareInStep)
+// Under AddressSanitizer a piece listed on two squares is freed twice when both go.
+TEST(Square, APieceStandsOnOneSquareAtATime)
 {
-    Object* given = new Object;
-    Square square(c_Unit, {given});
-    EXPECT_EQ(given->getParentSquare(), nullptr) << "constructor pieces are listed without parent";
-
+    auto* first = new Square(c_Unit, {});
+    auto* second = new Square(c_Unit, {});
     Object* piece = new Object;
-    square.pushObject(piece);
-    square.pushObject(piece);
-    EXPECT_EQ(piece->getParentSquare(), &square);
-    // One pop removes the first occurrence only and clears the parent.
-    EXPECT_TRUE(square.popObject(piece));
-    EXPECT_EQ(square.getObjects(), (std::vector<Object*>{given, piece}));
+    first->pushObject(piece);
+    second->pushObject(piece);
+    second->pushObject(piece);
+    EXPECT_TRUE(first->getObjects().empty());
+    EXPECT_EQ(second->getObjects(), std::vector<Object*>{piece});
+    EXPECT_EQ(piece->getParentSquare(), second);
+
+    // Initial pieces are pushed too; a copy starts without pieces.
+    auto* third = new Square(c_Unit, {piece, nullptr});
+    EXPECT_TRUE(second->getObjects().empty());
+    EXPECT_EQ(piece->getParentSquare(), third);
+    const Square copy(*third);
+    EXPECT_TRUE(copy.getObjects().empty());
+
+    EXPECT_TRUE(third->popObject(piece));
     EXPECT_EQ(piece->getParentSquare(), nullptr);
-    Object stranger;
-    EXPECT_FALSE(square.popObject(&stranger));
-    EXPECT_EQ(square.getObjects().size(), 2u);
+    EXPECT_FALSE(third->popObject(piece));
+    first->pushObject(piece);
+    delete third;
+    delete second;
+    delete first;
 }
 
-TEST(Square, EveryPieceIsDeletedExactlyOnce)
+TEST(Square, ADestroyedPieceLeavesItsSquare)
 {
-    // AddressSanitizer reports a piece deleted twice or not at all.
-    auto* source = new Square(c_Unit, {});
-    Object* twice = new Object;
-    source->pushObject(twice);
-    source->pushObject(twice);
-
-    // A copy shares the pieces it was made with but deletes only those pushed onto it.
-    auto* copy = new Square(*source);
-    EXPECT_EQ(copy->getObjects(), source->getObjects());
-    copy->pushObject(new Object);
-    delete copy;
-    EXPECT_EQ(twice->getParentSquare(), source);
-    delete source;
+    Square square(c_Unit, {});
+    Object* piece = new Object;
+    Object* other = new Object;
+    square.pushObject(piece);
+    square.pushObject(other);
+    delete piece;
+    EXPECT_EQ(square.getObjects(), std::vector<Object*>{other});
 }

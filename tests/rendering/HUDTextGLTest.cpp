@@ -4,7 +4,6 @@
 #include "math/Vec4.h"
 #include "rendering/Camera.h"
 #include "rendering/HUDText.h"
-#include "rendering/Input.h"
 #include "rendering/Render.h"
 #include "support/GLTest.h"
 
@@ -17,24 +16,26 @@ class HUDTextGLTest : public TestSupport::GLTest
 {
 protected:
     // Window position (GL's y upward) of the eye-space point where the text starts.
-    static Vec3<double> textOrigin(unsigned int width, unsigned int height)
+    static Vec3<double> textOrigin()
     {
-        const double x = width / -2.0 / 8.8, y = height / 2.0 / 9.0;
         const Matrix<double> identity = Matrix<double>::identity();
         const Matrix<double> projection = readProjection();
         GLint viewport[4];
         glGetIntegerv(GL_VIEWPORT, viewport);
         double wx, wy, wz;
-        gluProject(static_cast<float>(x), static_cast<float>(y), -100.0, identity.getPtr(), projection.getPtr(),
-                   viewport, &wx, &wy, &wz);
+        gluProject(static_cast<float>(1024 / -2.0 / 8.8), static_cast<float>(728 / 2.0 / 9.0), -100.0,
+                   identity.getPtr(), projection.getPtr(), viewport, &wx, &wy, &wz);
         return Vec3<double>(wx, wy, wz);
     }
 
-    static Vec4<float> rasterPosition()
+    // Draws the text and checks where the next character would go, relative to its start.
+    static void expectNextAt(HUDText& text, double dx, double dy)
     {
+        text.draw();
         Vec4<float> p;
         glGetFloatv(GL_CURRENT_RASTER_POSITION, p.ptr());
-        return p;
+        EXPECT_NEAR(p.x() - textOrigin().x(), dx, 0.01) << text.getText();
+        EXPECT_NEAR(p.y() - textOrigin().y(), dy, 0.01) << text.getText();
     }
 
     // Number of pixels of the text colour (1, 0.5, 0.5) in a block (GL's y upward).
@@ -49,37 +50,24 @@ protected:
 };
 } // namespace
 
-TEST_F(HUDTextGLTest, EmptyTextStartsInTheTopLeftCornerAndRestoresState)
+TEST_F(HUDTextGLTest, LinesStartAtTheTopLeftCornerThirteenPixelsApart)
 {
     glDisable(GL_LIGHTING);
     glDisable(GL_TEXTURE_2D);
     HUDText text;
-    text.draw();
-    const Vec3<double> origin = textOrigin(1024, 728);
-    const Vec4<float> raster = rasterPosition();
-    EXPECT_NEAR(raster.x(), origin.x(), 0.01);
-    EXPECT_NEAR(raster.y(), origin.y(), 0.01);
-    EXPECT_LT(raster.x(), 5.0f);
-    EXPECT_GT(raster.y(), 728.0f - 20.0f);
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    expectNextAt(text, 0, 0);
+    EXPECT_LT(textOrigin().x(), 5.0);
+    EXPECT_GT(textOrigin().y(), 728.0 - 20.0);
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING) && glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_TEXTURE_2D));
     expectLoaded(readModelView(), Render::instance().getCamera()->getTransformationMatrix());
-    EXPECT_NO_GL_ERROR();
-}
 
-TEST_F(HUDTextGLTest, EachLineStartsThirteenPixelsBelowThePrevious)
-{
-    HUDText text;
     text.setText("AB");
-    text.draw();
-    const Vec3<double> origin = textOrigin(1024, 728);
-    EXPECT_NEAR(rasterPosition().x(), origin.x() + 16.0, 0.01);
-
+    expectNextAt(text, 16, 0);
     text.setText("Mouvement\nLes");
-    text.draw();
-    EXPECT_NEAR(rasterPosition().x(), origin.x() + 24.0, 0.01);
-    EXPECT_NEAR(rasterPosition().y(), origin.y() - 13.0, 0.01);
+    expectNextAt(text, 24, -13);
+    // Bytes of 128 and above are not drawn and take no room.
+    text.setText("\xc3\xa9t\xc3\xa9\nAB");
+    expectNextAt(text, 16, -13);
 }
 
 TEST_F(HUDTextGLTest, TextReachesTheScreenOnTwoLines)
@@ -90,17 +78,17 @@ TEST_F(HUDTextGLTest, TextReachesTheScreenOnTwoLines)
     Render& render = Render::instance();
     render.pushBackHUD(text);
     render.loop();
-    render.removeHUD(text);
-    // loop() swapped; draw the frame again without swapping to read the back buffer.
+    // loop() swapped; draw again without swapping to read the back buffer.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     text->draw();
-    delete text;
+    delete text; // leaves the frame by itself
 
-    const Vec3<double> origin = textOrigin(1024, 728);
+    const Vec3<double> origin = textOrigin();
     const int x = static_cast<int>(origin.x()), y = static_cast<int>(origin.y());
-    // First line: glyphs from the baseline upward; second line 13 pixels lower.
+    // First line: glyphs from the baseline upward; second line 13 pixels lower; nothing
+    // after the first line's last character.
     EXPECT_GT(textPixels(x, y - 2, 23 * 8, 12), 100);
     EXPECT_GT(textPixels(x, y - 15, 37 * 8, 12), 150);
-    // Nothing is drawn after the first line's last character: no glyph for the line feed.
     EXPECT_EQ(textPixels(x + 23 * 8, y - 2, 40, 12), 0);
+    render.loop();
 }

@@ -17,12 +17,7 @@ protected:
         glGetLightfv(light, what, v.ptr());
         return v;
     }
-    static float readScalar(GLenum light, GLenum what)
-    {
-        float f = -9;
-        glGetLightfv(light, what, &f);
-        return f;
-    }
+    static float readScalar(GLenum light, GLenum what) { return read(light, what).x(); }
 };
 } // namespace
 
@@ -48,47 +43,38 @@ TEST_F(LightGLTest, ApplyHandsEveryParameterToOpenGL)
     EXPECT_EQ(read(GL_LIGHT2, GL_SPECULAR), Vec4<float>(0.6f, 0.7f, 0.8f, 1.0f));
     EXPECT_EQ(read(GL_LIGHT2, GL_AMBIENT), Vec4<float>(0, 0, 0, 1));
     EXPECT_EQ(read(GL_LIGHT2, GL_POSITION), Vec4<float>(1, 2, 3, 1));
-    const Vec4<float> spot = read(GL_LIGHT2, GL_SPOT_DIRECTION);
-    EXPECT_EQ(Vec3<float>(spot.x(), spot.y(), spot.z()), Vec3<float>(0, -1, 0));
+    EXPECT_EQ(read(GL_LIGHT2, GL_SPOT_DIRECTION).y(), -1.0f);
+    EXPECT_EQ(readScalar(GL_LIGHT2, GL_CONSTANT_ATTENUATION), 1.0f);
+    EXPECT_EQ(readScalar(GL_LIGHT2, GL_QUADRATIC_ATTENUATION), 0.0f);
+
+    // Spot values outside OpenGL's ranges are not passed: the previous ones stay.
+    light.setSpotCutOff(120.0f);
+    light.setSpotExponent(1024.0f);
+    glTranslated(10, 0, 0); // the position is taken in the coordinates of the matrix in force
+    light.apply();
+    EXPECT_NO_GL_ERROR();
     EXPECT_EQ(readScalar(GL_LIGHT2, GL_SPOT_CUTOFF), 30.0f);
     EXPECT_EQ(readScalar(GL_LIGHT2, GL_SPOT_EXPONENT), 12.0f);
-    EXPECT_EQ(readScalar(GL_LIGHT2, GL_CONSTANT_ATTENUATION), 1.0f);
-    EXPECT_EQ(readScalar(GL_LIGHT2, GL_LINEAR_ATTENUATION), 0.0f);
-    EXPECT_EQ(readScalar(GL_LIGHT2, GL_QUADRATIC_ATTENUATION), 0.0f);
-    EXPECT_NO_GL_ERROR();
-
-    // The position is taken in the coordinates of the matrix in force.
-    glTranslated(10, 0, 0);
-    light.apply();
     EXPECT_EQ(read(GL_LIGHT2, GL_POSITION), Vec4<float>(11, 2, 3, 1));
+    light.setSpotCutOff(180.0f);
+    light.setSpotExponent(128.0f);
+    light.apply();
+    EXPECT_EQ(readScalar(GL_LIGHT2, GL_SPOT_CUTOFF), 180.0f);
+    EXPECT_EQ(readScalar(GL_LIGHT2, GL_SPOT_EXPONENT), 128.0f);
     glPopMatrix();
     glDisable(GL_LIGHT2);
-}
-
-TEST_F(LightGLTest, ColoursSetAfterTheIdKeepTheirAlphaAndTheLastAppliedWins)
-{
-    Light a, b;
-    a.setId(3);
-    b.setId(3);
-    Vec4<float> dim(0.1f, 0.1f, 0.1f, 0.1f), blue(0, 0, 1, 1);
-    a.setDiffuseColor(dim);
-    b.setDiffuseColor(blue);
-    b.apply();
-    a.apply();
-    EXPECT_EQ(read(GL_LIGHT3, GL_DIFFUSE), Vec4<float>(0.1f, 0.1f, 0.1f, 0.1f));
-    glDisable(GL_LIGHT3);
 }
 
 TEST_F(LightGLTest, TheFrameAppliesTheDefaultLight)
 {
     Rendering::Render::instance().loop();
-    while (glGetError() != GL_NO_ERROR) {
-    }
     // Colours set after the id keep the alpha they were given.
     EXPECT_EQ(read(GL_LIGHT0, GL_DIFFUSE), Vec4<float>(0.1f, 0.1f, 0.1f, 0.1f));
     EXPECT_EQ(read(GL_LIGHT0, GL_SPECULAR), Vec4<float>(0.7f, 0.7f, 0.7f, 0.7f));
     EXPECT_EQ(read(GL_LIGHT0, GL_AMBIENT), Vec4<float>(0, 0, 0, 1));
     EXPECT_EQ(readScalar(GL_LIGHT0, GL_SPOT_CUTOFF), 60.0f);
+    // The exponent of 1024 is out of range: OpenGL's initial 0 stays, as it always did.
+    EXPECT_EQ(readScalar(GL_LIGHT0, GL_SPOT_EXPONENT), 0.0f);
     // Applied under the start-up view (eye at (0, 10, 10) pitched down 45 degrees), the
     // world point (0, 10, 0) is at (0, 7.07, -7.07) in eye coordinates.
     const Vec4<float> position = read(GL_LIGHT0, GL_POSITION);

@@ -42,14 +42,14 @@ void GLTest::SetUp()
     Rendering::mouseX = Rendering::mouseY = 0;
     Rendering::oldX = Rendering::oldY = 0;
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    while (glGetError() != GL_NO_ERROR) {
-    }
 }
 
 void GLTest::TearDown()
 {
-    if (GLWindow::instance().available())
-        Rendering::Render::instance().setParams("", Vec3<double>(1.0, 1.0, 1.0), nullptr);
+    if (!GLWindow::instance().available())
+        return;
+    Rendering::Render::instance().setParams("", Vec3<double>(1.0, 1.0, 1.0), nullptr);
+    EXPECT_NO_GL_ERROR() << "the test left an OpenGL error";
 }
 
 Matrix<double> GLTest::readModelView()

@@ -20,7 +20,8 @@ namespace TestSupport
 
 // Fixture of every test that needs OpenGL. It gets the shared window (failing when CI is
 // set and there is no display, skipping otherwise) and puts the engine back into its
-// start-up state: start-up view, no board, no overlay, no callbacks, shown angle 0.
+// start-up state: start-up view, no board, no overlay, no callbacks, shown angle 0. A
+// test that leaves an OpenGL error fails.
 class GLTest : public ::testing::Test
 {
 protected:

@@ -86,6 +86,44 @@ protected:
 };
 } // namespace
 
+TEST_F(CheckersRulesGLTest, FramesLeaveNoErrorAndTheStateAsTheyFoundIt)
+{
+    struct State
+    {
+        GLint stacks[5], renderMode, matrixMode;
+        Matrix<double> modelView, projection;
+    };
+    auto read = [] {
+        State s;
+        const GLenum depths[5] = {GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH, GL_NAME_STACK_DEPTH,
+                                  GL_ATTRIB_STACK_DEPTH, GL_CLIENT_ATTRIB_STACK_DEPTH};
+        for (int i = 0; i < 5; ++i)
+            glGetIntegerv(depths[i], &s.stacks[i]);
+        glGetIntegerv(GL_RENDER_MODE, &s.renderMode);
+        glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
+        s.modelView = readModelView();
+        s.projection = readProjection();
+        return s;
+    };
+    const State before = read();
+    // Frames over a piece, over an empty square with the refusal message, and turning.
+    click(22);
+    click(45);
+    click(33);
+    Rendering::Render::instance().loop();
+    const State after = read();
+    EXPECT_NO_GL_ERROR();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(after.stacks[i], before.stacks[i]) << "stack " << i;
+    EXPECT_EQ(after.renderMode, GL_RENDER);
+    EXPECT_EQ(after.matrixMode, before.matrixMode);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(after.modelView[i], before.modelView[i]) << i;
+        EXPECT_EQ(after.projection[i], before.projection[i]) << i;
+    }
+    EXPECT_NE(rot, 0.0f) << "the board was turning";
+}
+
 TEST_F(CheckersRulesGLTest, SelectRefuseAndMoveForPlayerOne)
 {
     click(22);
