@@ -20,28 +20,26 @@ using Rendering::Render;
 
 namespace
 {
-// Records the squares it is given and the order in which callbacks are updated.
-class RecordingCallBack final : public Core::CallBackPicking
+// Records the squares it is given and, in a shared log, the order of the updates.
+class Recording final : public Core::CallBackPicking
 {
 public:
-    RecordingCallBack(Board* board, std::string name, std::vector<std::string>& log)
-        : CallBackPicking(board), m_Name(std::move(name)), m_Log(log)
-    {
-    }
+    Recording(Board* board, char name, std::string& log) : CallBackPicking(board), m_Name(name), m_Log(log) {}
     void update() override
     {
-        m_Log.push_back(m_Name);
+        m_Log += m_Name;
         updated.push_back(m_PickedSquare);
     }
     std::vector<Square*> updated;
 
 private:
-    std::string m_Name;
-    std::vector<std::string>& m_Log;
+    char m_Name;
+    std::string& m_Log;
 };
 
-// A 12 x 12 board with 10 x 10 unit squares over grid 1..11 and a few pieces, scaled by
-// 0.85 as a scene, two picking callbacks registered.
+// A 12 x 12 board with 10 x 10 unit squares over grid 1..11 and pieces on squares 0 and
+// 55, scaled by 0.85 as a scene, two picking callbacks registered; the pick pass of real
+// frames finds what is under the pointer.
 class PickingGLTest : public TestSupport::GLTest
 {
 protected:
@@ -50,44 +48,41 @@ protected:
         GLTest::SetUp();
         if (IsSkipped() || HasFailure())
             return;
-        board = std::make_unique<Board>(Vec2<unsigned int>(12, 12), std::vector<Square*>());
-        for (unsigned int j = 0; j < 10; ++j)
-            for (unsigned int k = 0; k < 10; ++k) {
+        for (unsigned int j = 1; j < 11; ++j)
+            for (unsigned int k = 1; k < 11; ++k) {
                 squares.push_back(std::make_unique<Square>(
-                    Square::Coords(Vec2<unsigned int>(k + 1, j + 1), Vec2<unsigned int>(k + 1, j + 2),
-                                   Vec2<unsigned int>(k + 2, j + 2), Vec2<unsigned int>(k + 2, j + 1)),
+                    Square::Coords(Vec2<unsigned int>(k, j), Vec2<unsigned int>(k, j + 1),
+                                   Vec2<unsigned int>(k + 1, j + 1), Vec2<unsigned int>(k + 1, j)),
                     std::vector<Object*>()));
-                board->getSquares().push_back(squares.back().get());
+                board.getSquares().push_back(squares.back().get());
             }
-        for (int index : {0, 2, 55, 99}) {
-            Object* piece = new Object;
-            square(index).pushObject(piece);
-        }
-        board->enableAutoHighlight(true);
-        Render& render = Render::instance();
-        render.setParams("Picking", Vec3<double>(0.85, 0.85, 0.85), board.get());
-        first = std::make_unique<RecordingCallBack>(board.get(), "first", log);
-        second = std::make_unique<RecordingCallBack>(board.get(), "second", log);
-        render.addCallBackPicking(first.get());
-        render.addCallBackPicking(second.get());
+        square(0).pushObject(new Object);
+        square(55).pushObject(new Object);
+        board.enableAutoHighlight(true);
+        Render::instance().setParams("Picking", Vec3<double>(0.85, 0.85, 0.85), &board);
+        Render::instance().addCallBackPicking(&a);
+        Render::instance().addCallBackPicking(&b);
     }
 
     Square& square(int index) { return *squares[index]; }
-
     // Centre of the square with this index (row * 10 + column).
     void pointAtSquare(int index) { pointAt(index % 10 + 1.5, index / 10 + 1.5); }
-
     void expectPicked(Square* expected)
     {
-        EXPECT_EQ(board->getHighlightedSquare(), expected);
-        EXPECT_EQ(first->getPickedSquare(), expected);
-        EXPECT_EQ(second->getPickedSquare(), expected);
+        EXPECT_EQ(board.getHighlightedSquare(), expected);
+        EXPECT_EQ(a.getPickedSquare(), expected);
+        EXPECT_EQ(b.getPickedSquare(), expected);
+    }
+    void release(int button)
+    {
+        Rendering::mouseEvent(button, GLUT_DOWN, 3, 3);
+        Rendering::mouseEvent(button, GLUT_UP, 3, 3);
     }
 
-    std::unique_ptr<Board> board;
+    Board board{Vec2<unsigned int>(12, 12), {}};
     std::vector<std::unique_ptr<Square>> squares;
-    std::vector<std::string> log;
-    std::unique_ptr<RecordingCallBack> first, second;
+    std::string log;
+    Recording a{&board, 'a', log}, b{&board, 'b', log};
 };
 } // namespace
 
@@ -109,120 +104,45 @@ TEST_F(PickingGLTest, NearestHitWinsOverTheSquareBeneath)
 {
     // A piece listed without a parent square hides the square it stands on: its hit maps
     // to no square, which proves the piece, not the square, was chosen.
-    Object* orphan = new Object;
-    square(44).getObjects().push_back(orphan);
+    square(44).getObjects().push_back(new Object);
     pointAtSquare(43);
     expectPicked(&square(43));
     pointAt(44 % 10 + 1.5, 44 / 10 + 1.5, 0.076 + 0.19);
     expectPicked(nullptr);
 }
 
-TEST_F(PickingGLTest, SlabMarginClearsAndBackgroundKeeps)
+TEST_F(PickingGLTest, LeftReleaseChoosesTheLastSquareHighlighted)
 {
-    pointAtSquare(12);
-    expectPicked(&square(12));
-
-    pointAt(0.5, 6.0); // the one-unit border around the squares
+    // Before the pointer was ever over a square, nothing is chosen.
+    release(GLUT_LEFT_BUTTON);
+    pointAt(0.5, 6.0); // the one-unit border around the squares: nothing highlighted
     expectPicked(nullptr);
-    EXPECT_FALSE(square(12).isHighlightedMouseOver());
-
-    pointAtSquare(12);
-    Rendering::passiveMotionEvent(3, 3); // empty background in the window corner
-    Render::instance().loop();
-    expectPicked(&square(12));
-
-    // A click there still chooses the square highlighted last.
-    Rendering::mouseEvent(GLUT_LEFT_BUTTON, GLUT_DOWN, 3, 3);
-    Rendering::mouseEvent(GLUT_LEFT_BUTTON, GLUT_UP, 3, 3);
-    EXPECT_EQ(first->updated, std::vector<Square*>{&square(12)});
-}
-
-TEST_F(PickingGLTest, LeftReleaseUpdatesCallbacksInRegistrationOrder)
-{
-    // Before the pointer was ever over a square nothing is chosen.
-    Rendering::mouseEvent(GLUT_LEFT_BUTTON, GLUT_UP, 0, 0);
+    release(GLUT_LEFT_BUTTON);
     EXPECT_TRUE(log.empty());
 
-    pointAtSquare(73);
-    Rendering::mouseEvent(GLUT_LEFT_BUTTON, GLUT_DOWN, 10, 10);
+    // Empty background in the window corner keeps the square highlighted last.
+    pointAtSquare(12);
+    Rendering::passiveMotionEvent(3, 3);
+    Render::instance().loop();
+    expectPicked(&square(12));
+    Rendering::mouseEvent(GLUT_LEFT_BUTTON, GLUT_DOWN, 3, 3);
     EXPECT_TRUE(log.empty()) << "the press does not choose";
-    Rendering::mouseEvent(GLUT_LEFT_BUTTON, GLUT_UP, 10, 10);
-    EXPECT_EQ(log, (std::vector<std::string>{"first", "second"}));
-    EXPECT_EQ(first->updated, std::vector<Square*>{&square(73)});
-    EXPECT_EQ(second->updated, std::vector<Square*>{&square(73)});
-
-    // Other buttons choose nothing.
-    Rendering::mouseEvent(GLUT_MIDDLE_BUTTON, GLUT_UP, 10, 10);
-    Rendering::mouseEvent(GLUT_RIGHT_BUTTON, GLUT_UP, 10, 10);
-    EXPECT_EQ(log.size(), 2u);
-}
-
-TEST_F(PickingGLTest, HitRecordsChooseTheNearestAndIgnoreWhatNamesNothing)
-{
-    Render& render = Render::instance();
-    Object* piece = square(2).getObjects().front();
-    unsigned int* buf = Rendering::pickingBuf;
-    auto record = [&](unsigned int at, unsigned int depth, unsigned int name) {
-        buf[at] = 1;
-        buf[at + 1] = depth;
-        buf[at + 2] = depth + 10;
-        buf[at + 3] = name;
-    };
-
-    // Nearest of three; the piece maps to its square.
-    record(0, 500, square(10).getPickingName());
-    record(4, 100, piece->getPickingName());
-    record(8, 300, square(11).getPickingName());
-    render.processHits(3);
-    expectPicked(&square(2));
-
-    // Equal depths: the earlier record wins.
-    record(0, 200, square(30).getPickingName());
-    record(4, 200, square(31).getPickingName());
-    render.processHits(2);
-    expectPicked(&square(30));
-
-    // An unknown name, an overflow count and a record without names change nothing.
-    record(0, 1, 0xFFFFFFF0u);
-    render.processHits(1);
-    render.processHits(-1);
-    buf[0] = 0;
-    buf[1] = 5;
-    buf[2] = 5;
-    render.processHits(1);
-    // Every depth at the maximum: nothing chosen.
-    record(0, 0xFFFFFFFFu, square(40).getPickingName());
-    render.processHits(1);
-    // A record claiming more names than the buffer holds ends the walk.
-    buf[0] = 4000;
-    render.processHits(5);
-    expectPicked(&square(30));
-
-    // A destroyed drawable's name is no longer known.
-    unsigned int gone = 0;
-    {
-        Square destroyed(square(8).getCoords(), {});
-        gone = destroyed.getPickingName();
-    }
-    record(0, 1, gone);
-    render.processHits(1);
-    expectPicked(&square(30));
-
-    // The board itself: no square.
-    record(0, 7, board->getPickingName());
-    render.processHits(1);
-    expectPicked(nullptr);
+    Rendering::mouseEvent(GLUT_LEFT_BUTTON, GLUT_UP, 3, 3);
+    EXPECT_EQ(log, "ab");
+    EXPECT_EQ(b.updated, std::vector<Square*>{&square(12)});
+    release(GLUT_MIDDLE_BUTTON);
+    release(GLUT_RIGHT_BUTTON);
+    EXPECT_EQ(log, "ab");
 }
 
 TEST_F(PickingGLTest, SelectionBufferOverflowKeepsTheLastResult)
 {
     pointAtSquare(0);
-    expectPicked(&square(0));
     // 200 squares stacked on one cell give 800 entries of hits: more than the buffer.
     std::vector<std::unique_ptr<Square>> stack;
     for (int i = 0; i < 200; ++i) {
         stack.push_back(std::make_unique<Square>(square(5).getCoords(), std::vector<Object*>()));
-        board->getSquares().push_back(stack.back().get());
+        board.getSquares().push_back(stack.back().get());
     }
     pointAtSquare(5);
     expectPicked(&square(0));

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,20 +38,21 @@ private:
     std::function<void()> m_Action;
 };
 
-// The render's board with three squares; `click` rests the pointer on one of them (a hit
-// record as the pick pass leaves it) and releases the left button.
+// The render's board with three squares. `hits` fills the selection buffer as a pick pass
+// would, with one (depth, name) record per hit, and publishes the nearest.
 class RenderTest : public ::testing::Test
 {
 protected:
     RenderTest() : board(Vec2<unsigned int>(5, 3), {})
     {
-        for (unsigned int i = 0; i < 3; ++i)
+        for (unsigned int i = 1; i < 4; ++i)
             board.getSquares().push_back(
-                new Square(Square::Coords(Vec2<unsigned int>(i + 1, 1), Vec2<unsigned int>(i + 1, 2),
-                                          Vec2<unsigned int>(i + 2, 2), Vec2<unsigned int>(i + 2, 1)),
+                new Square(Square::Coords(Vec2<unsigned int>(i, 1), Vec2<unsigned int>(i, 2),
+                                          Vec2<unsigned int>(i + 1, 2), Vec2<unsigned int>(i + 1, 1)),
                            {}));
         board.enableAutoHighlight(true);
         render.setParams("", Vec3<double>(1, 1, 1), &board);
+        render.addCallBackPicking(&picked);
     }
     ~RenderTest() override
     {
@@ -64,22 +63,60 @@ protected:
     }
 
     Square* square(int i) { return board.getSquares()[i]; }
-    void pointAt(Square* square)
+    void hits(const std::vector<std::pair<unsigned int, unsigned int>>& records)
     {
-        const unsigned int record[4] = {1, 10, 20, square->getPickingName()};
-        std::copy(record, record + 4, Rendering::pickingBuf);
-        render.processHits(1);
+        unsigned int* record = Rendering::pickingBuf;
+        for (const auto& [depth, name] : records) {
+            const unsigned int values[4] = {1, depth, depth + 10, name};
+            record = std::copy(values, values + 4, record);
+        }
+        render.processHits(static_cast<int>(records.size()));
     }
     void click(Square* square)
     {
-        pointAt(square);
+        hits({{10, square->getPickingName()}});
         render.updatePicking();
+    }
+    void expectPicked(Square* square)
+    {
+        EXPECT_EQ(board.getHighlightedSquare(), square);
+        EXPECT_EQ(picked.getPickedSquare(), square);
     }
 
     Render& render = Render::instance();
     Board board;
+    Scripted picked{&board};
 };
 } // namespace
+
+TEST_F(RenderTest, HitRecordsChooseTheNearestAndIgnoreWhatNamesNothing)
+{
+    Object* piece = new Object;
+    square(2)->pushObject(piece);
+    // Nearest of three; a piece stands for its square.
+    hits({{500, square(0)->getPickingName()}, {100, piece->getPickingName()}, {300, square(1)->getPickingName()}});
+    expectPicked(square(2));
+    // Equal depths: the earlier record wins.
+    hits({{200, square(1)->getPickingName()}, {200, square(0)->getPickingName()}});
+    expectPicked(square(1));
+
+    // An unknown name, an overflow count, a record without names, every depth at the
+    // maximum, a record claiming more names than the buffer holds: nothing changes.
+    hits({{1, 0xFFFFFFF0u}});
+    render.processHits(-1);
+    hits({{0xFFFFFFFFu, square(0)->getPickingName()}});
+    Rendering::pickingBuf[0] = 0;
+    render.processHits(1);
+    Rendering::pickingBuf[0] = 4000;
+    render.processHits(5);
+    expectPicked(square(1));
+
+    // The board itself: no square, and a click then chooses nothing.
+    hits({{7, board.getPickingName()}});
+    expectPicked(nullptr);
+    render.updatePicking();
+    EXPECT_TRUE(picked.squares.empty());
+}
 
 TEST_F(RenderTest, BoardTurnMovesByTheSpeedAndSnaps)
 {
@@ -108,19 +145,16 @@ TEST_F(RenderTest, BoardTurnMovesByTheSpeedAndSnaps)
 // Under AddressSanitizer, anything left pointing at the destroyed square is a report.
 TEST_F(RenderTest, DestroyedSquaresAndBoardsAreForgotten)
 {
-    Scripted callback(&board);
-    render.addCallBackPicking(&callback);
     Square* gone = square(1);
-    pointAt(gone);
+    hits({{10, gone->getPickingName()}});
     Object claiming;
     claiming.setParentSquare(gone);
     delete gone;
     EXPECT_EQ(board.getSquares(), (std::vector<Square*>{square(0), square(1)}));
-    EXPECT_EQ(board.getHighlightedSquare(), nullptr);
-    EXPECT_EQ(callback.getPickedSquare(), nullptr);
+    expectPicked(nullptr);
     EXPECT_EQ(claiming.getParentSquare(), nullptr);
     render.updatePicking();
-    EXPECT_TRUE(callback.squares.empty());
+    EXPECT_TRUE(picked.squares.empty());
 
     {
         Board other(Vec2<unsigned int>(2, 2), {});
@@ -169,35 +203,21 @@ TEST(RenderWindow, SaysWhyNoWindowOpens)
     EXPECT_EXIT(openOn(nullptr), ::testing::ExitedWithCode(3),
                 "Cannot open the X display \"\": a window needs a graphical session \\(set DISPLAY\\)\\.");
 
-    // A server without OpenGL: said at once, not retried as a refused connection.
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t server = fork();
-    ASSERT_GE(server, 0);
-    if (server == 0) {
-        close(fds[0]);
-        dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-extension", "GLX", "-nolisten", "tcp", "-screen", "0",
-               "64x64x24", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    pollfd ready{fds[0], POLLIN, 0};
-    char c = 0;
-    while (poll(&ready, 1, 60000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    close(fds[0]);
-    if (!number.empty()) {
-        EXPECT_EXIT(openOn((":" + number).c_str()), ::testing::ExitedWithCode(3),
+    // A server without OpenGL: said at once, not retried as a refused connection. The
+    // shell prints its process number, which Xvfb takes over, then Xvfb its display.
+    FILE* server =
+        popen("echo $$; exec Xvfb -displayfd 1 -extension GLX -nolisten tcp -screen 0 64x64x24 2>/dev/null", "r");
+    ASSERT_NE(server, nullptr);
+    int pid = 0, number = -1;
+    if (std::fscanf(server, "%d %d", &pid, &number) == 2) {
+        EXPECT_EXIT(openOn((":" + std::to_string(number)).c_str()), ::testing::ExitedWithCode(3),
                     "^Cannot open a window on the X display \":[0-9]+\": the server has no OpenGL \\(GLX\\) "
                     "extension\\.\n$");
+        kill(pid, SIGTERM);
     }
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
-    if (number.empty() && std::getenv("CI"))
+    pclose(server);
+    if (number < 0 && std::getenv("CI"))
         FAIL() << "Xvfb did not start";
-    if (number.empty())
+    if (number < 0)
         GTEST_SKIP() << "no Xvfb to start";
 }

@@ -7,14 +7,12 @@
 #include <X11/Xlib.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -82,6 +80,8 @@ Content classify(const std::array<int, 3>& p)
 class CheckersEndToEndTest : public ::testing::Test
 {
 protected:
+    // Starts the program from its own folder. The shell prints its process number, which
+    // the program takes over, then the program's output follows on the same pipe.
     void SetUp() override
     {
         const char* display = std::getenv("DISPLAY");
@@ -90,43 +90,36 @@ protected:
                 FAIL() << "the end-to-end game needs a display under CI";
             GTEST_SKIP() << "no X display";
         }
-        char pattern[] = "/tmp/checkers-out-XXXXXX";
-        const int fd = mkstemp(pattern);
-        ASSERT_GE(fd, 0);
-        m_OutputFile = pattern;
         const std::string binary = CHECKERS_BINARY;
-        m_Pid = fork();
-        ASSERT_GE(m_Pid, 0);
-        if (m_Pid == 0) {
-            dup2(fd, STDOUT_FILENO);
-            dup2(fd, STDERR_FILENO);
-            if (chdir(binary.substr(0, binary.rfind('/')).c_str()) != 0)
-                _exit(126);
-            // The GL driver's allocations kept until exit are not the program's leaks.
-            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-            execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fd);
+        // The GL driver's allocations kept until exit are not the program's leaks.
+        m_Program = popen(("cd " + binary.substr(0, binary.rfind('/')) +
+                           " && echo $$ && ASAN_OPTIONS=detect_leaks=0 exec ./checkers 2>&1")
+                              .c_str(),
+                          "r");
+        ASSERT_TRUE(m_Program && std::fscanf(m_Program, "%d", &m_Pid) == 1 && std::fgetc(m_Program) == '\n');
     }
 
     void TearDown() override
     {
-        if (m_Pid > 0) {
+        if (m_Program) {
             kill(m_Pid, SIGKILL);
-            waitpid(m_Pid, nullptr, 0);
+            pclose(m_Program);
         }
         if (m_Display)
             XCloseDisplay(m_Display);
-        std::remove(m_OutputFile.c_str());
     }
 
-    std::string output() const
+    // Waits for the program to end; then its exit status and everything it wrote.
+    bool finish(int* status, std::string* out)
     {
-        std::ifstream in(m_OutputFile);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        if (!waitFor([&] { return waitpid(m_Pid, status, WNOHANG) == m_Pid; }, 60.0))
+            return false;
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, m_Program)) > 0;)
+            out->append(buffer, n);
+        pclose(m_Program);
+        m_Program = nullptr;
+        return true;
     }
 
     bool findWindow()
@@ -239,22 +232,9 @@ protected:
         EXPECT_TRUE(ok) << last;
     }
 
-    // Pixels of the message colour (1, 0.5, 0.5) in the window's top left corner.
-    int messagePixels()
-    {
-        const std::vector<unsigned char> shot = screenshot();
-        int count = 0;
-        for (int y = 0; y < 40 && !shot.empty(); ++y)
-            for (int x = 0; x < 420; ++x) {
-                const auto p = pixel(shot, x, y);
-                count += p[0] > 240 && p[1] > 110 && p[1] < 145 && p[2] > 110 && p[2] < 145;
-            }
-        return count;
-    }
-
     Display* m_Display = nullptr;
-    pid_t m_Pid = -1;
-    std::string m_OutputFile;
+    FILE* m_Program = nullptr;
+    int m_Pid = 0;
     Window m_Window = 0;
 };
 } // namespace
@@ -265,32 +245,24 @@ TEST_F(CheckersEndToEndTest, PlaysAndEndsWithEscape)
     ASSERT_TRUE(waitFor([&] { return title().find(" FPS") != std::string::npos; }, 60.0)) << title();
     EXPECT_EQ(title().rfind("Tessellon - Checkers Demo - ", 0), 0u) << title();
     ASSERT_TRUE(runCommand("xdotool windowraise " + std::to_string(m_Window)));
-    std::ostringstream banner;
-    CheckersScene::printBanner(banner);
-    EXPECT_EQ(output(), banner.str() + "Initializing OpenGL :  OK\nInitializing GLEW & Shader :  OK\n");
 
     const Content P1 = Content::Player1, P2 = Content::Player2, E = Content::Empty;
     expectBoard({{22, P1}, {33, E}, {77, P2}, {44, E}}, 0.0);
-
-    // A first click on an empty square is refused with a message in the top left corner.
-    EXPECT_EQ(messagePixels(), 0);
-    click(45, 0.0);
-    EXPECT_TRUE(waitFor([&] { return messagePixels() > 100; }, 30.0)) << "no refusal message on screen";
-
     // Player 1: 22 to 33; the board turns to face player 2, who moves 77 to 66.
     click(22, 0.0);
     click(33, 0.0);
     expectBoard({{22, E}, {33, P1}}, 180.0);
-    EXPECT_EQ(messagePixels(), 0) << "a completed move clears the message";
     click(77, 180.0);
     click(66, 180.0);
     expectBoard({{77, E}, {66, P2}, {33, P1}}, 0.0);
 
     ASSERT_TRUE(runCommand("xdotool key Escape"));
     int status = -1;
-    ASSERT_TRUE(waitFor([&] { return waitpid(m_Pid, &status, WNOHANG) == m_Pid; }, 30.0))
-        << "the program did not end on Escape";
-    m_Pid = -1;
+    std::string output;
+    ASSERT_TRUE(finish(&status, &output)) << "the program did not end on Escape";
+    std::ostringstream banner;
+    CheckersScene::printBanner(banner);
+    EXPECT_EQ(output, banner.str() + "Initializing OpenGL :  OK\nInitializing GLEW & Shader :  OK\n");
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }

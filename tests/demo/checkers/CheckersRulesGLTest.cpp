@@ -29,12 +29,6 @@ protected:
         scene = std::make_unique<CheckersScene>();
     }
 
-    void TearDown() override
-    {
-        scene.reset();
-        GLTest::TearDown();
-    }
-
     Square& square(int index) { return scene->getSquare(index); }
     std::string message() { return scene->getMessage().getText(); }
     CheckersCBPicking& rules() { return scene->getRules(); }
@@ -54,11 +48,13 @@ protected:
             Rendering::Render::instance().turnBoard();
     }
 
-    void move(int from, int to)
+    // Selects the piece, checks the squares offered to it, and deselects it.
+    void expectOffered(int index, const std::vector<int>& expected)
     {
-        click(from);
-        click(to);
-        settle();
+        click(index);
+        EXPECT_EQ(authorized(), expected) << "from " << index;
+        click(index);
+        EXPECT_TRUE(authorized().empty());
     }
 
     // Puts the piece standing on `from` onto `to`, outside the rules, to set up a position.
@@ -88,104 +84,63 @@ protected:
 
 TEST_F(CheckersRulesGLTest, FramesLeaveNoErrorAndTheStateAsTheyFoundIt)
 {
-    struct State
-    {
-        GLint stacks[5], renderMode, matrixMode;
-        Matrix<double> modelView, projection;
-    };
-    auto read = [] {
-        State s;
-        const GLenum depths[5] = {GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH, GL_NAME_STACK_DEPTH,
-                                  GL_ATTRIB_STACK_DEPTH, GL_CLIENT_ATTRIB_STACK_DEPTH};
-        for (int i = 0; i < 5; ++i)
-            glGetIntegerv(depths[i], &s.stacks[i]);
-        glGetIntegerv(GL_RENDER_MODE, &s.renderMode);
-        glGetIntegerv(GL_MATRIX_MODE, &s.matrixMode);
-        s.modelView = readModelView();
-        s.projection = readProjection();
+    // Stack depths, render mode, matrix mode, model-view and projection matrices.
+    auto state = [] {
+        std::vector<double> s;
+        for (GLenum what : {GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH, GL_NAME_STACK_DEPTH,
+                            GL_ATTRIB_STACK_DEPTH, GL_CLIENT_ATTRIB_STACK_DEPTH, GL_RENDER_MODE, GL_MATRIX_MODE}) {
+            GLint value = 0;
+            glGetIntegerv(what, &value);
+            s.push_back(value);
+        }
+        for (Matrix<double> m : {readModelView(), readProjection()})
+            s.insert(s.end(), m.getPtr(), m.getPtr() + 16);
         return s;
     };
-    const State before = read();
-    // Frames over a piece, over an empty square with the refusal message, and turning.
-    click(22);
+    const std::vector<double> before = state();
+    // Frames with a message shown, over pieces and squares, and turning.
     click(45);
+    click(22);
     click(33);
     Rendering::Render::instance().loop();
-    const State after = read();
     EXPECT_NO_GL_ERROR();
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(after.stacks[i], before.stacks[i]) << "stack " << i;
-    EXPECT_EQ(after.renderMode, GL_RENDER);
-    EXPECT_EQ(after.matrixMode, before.matrixMode);
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(after.modelView[i], before.modelView[i]) << i;
-        EXPECT_EQ(after.projection[i], before.projection[i]) << i;
-    }
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(before[5], GL_RENDER);
     EXPECT_NE(rot, 0.0f) << "the board was turning";
 }
 
-TEST_F(CheckersRulesGLTest, SelectRefuseAndMoveForPlayerOne)
+TEST_F(CheckersRulesGLTest, SelectRefuseMoveAndAlternate)
 {
+    click(45);
+    EXPECT_EQ(message(), c_Empty);
+    click(77);
+    EXPECT_EQ(message(), c_NotYours);
     click(22);
     EXPECT_TRUE(square(22).isHighlightedSelected());
     EXPECT_EQ(authorized(), (std::vector<int>{31, 33}));
-    EXPECT_EQ(rules().getSelectedSquare(), &square(22));
     EXPECT_EQ(message(), "");
-
     click(44);
     EXPECT_EQ(message(), c_Refused);
-    EXPECT_TRUE(square(22).isHighlightedSelected());
-    EXPECT_EQ(authorized(), (std::vector<int>{31, 33}));
-
-    // Clicking the selected square deselects it; selecting again offers the same squares.
-    click(22);
-    EXPECT_EQ(rules().getSelectedSquare(), nullptr);
-    EXPECT_TRUE(authorized().empty());
-    EXPECT_FALSE(square(22).isHighlightedSelected());
-    click(22);
+    EXPECT_EQ(rules().getSelectedSquare(), &square(22));
 
     click(33);
     EXPECT_EQ(owner(33), 1);
     EXPECT_EQ(owner(22), 0);
     EXPECT_TRUE(authorized().empty());
     EXPECT_FALSE(square(22).isHighlightedSelected());
-    EXPECT_EQ(rules().getCurrentPlayer(), 2);
+    EXPECT_EQ(message(), "");
     EXPECT_EQ(scene->getBoard().getOrientation(), 180.0f);
-    EXPECT_EQ(message(), "");
-}
+    settle();
 
-TEST_F(CheckersRulesGLTest, FirstClickRefusals)
-{
-    click(45);
-    EXPECT_EQ(message(), c_Empty);
-    EXPECT_EQ(rules().getSelectedSquare(), nullptr);
-    click(77);
-    EXPECT_EQ(message(), c_NotYours);
-    EXPECT_EQ(rules().getSelectedSquare(), nullptr);
-    EXPECT_TRUE(authorized().empty());
-
-    move(20, 31);
-    // Player 2 to move, on the turned board.
-    EXPECT_EQ(rot, 180.0f);
-    click(31);
+    // Player 2, on the turned board.
+    click(33);
     EXPECT_EQ(message(), c_NotYours);
     click(77);
-    EXPECT_EQ(message(), "");
     EXPECT_EQ(authorized(), (std::vector<int>{66, 68}));
-}
-
-TEST_F(CheckersRulesGLTest, PlayersAlternateAndTheBoardTurns)
-{
-    move(22, 33);
-    EXPECT_EQ(rot, 180.0f);
-    move(77, 66);
+    click(66);
+    EXPECT_EQ(owner(66), 2);
     EXPECT_EQ(rules().getCurrentPlayer(), 1);
     EXPECT_EQ(scene->getBoard().getOrientation(), 0.0f);
-    EXPECT_EQ(rot, 0.0f);
-    move(33, 44);
-    EXPECT_EQ(scene->getBoard().getOrientation(), 180.0f);
-    EXPECT_EQ(owner(44), 1);
-    EXPECT_EQ(owner(66), 2);
 }
 
 TEST_F(CheckersRulesGLTest, CapturesForBothPlayersOnePerTurn)
@@ -200,8 +155,11 @@ TEST_F(CheckersRulesGLTest, CapturesForBothPlayersOnePerTurn)
     EXPECT_EQ(rules().getCurrentPlayer(), 2) << "one capture per turn";
     settle();
 
+    // Player 2 on 71 with an opponent on 60: the jump would land on 49, across the side.
+    place(20, 60);
+    expectOffered(71, {62});
     // Player 2 on 77, an opponent on 66 with 55 empty.
-    place(20, 66);
+    place(24, 66);
     click(77);
     EXPECT_EQ(authorized(), (std::vector<int>{55, 68}));
     click(55);
@@ -210,52 +168,22 @@ TEST_F(CheckersRulesGLTest, CapturesForBothPlayersOnePerTurn)
     EXPECT_EQ(rules().getCurrentPlayer(), 1);
 }
 
-TEST_F(CheckersRulesGLTest, EdgeColumnsAndBlockedSteps)
+TEST_F(CheckersRulesGLTest, OfferedSquaresStopAtSidesPiecesAndTheFarRow)
 {
-    // Column 0 offers only the +1 diagonal, column 9 only the -1 one.
-    click(20);
-    EXPECT_EQ(authorized(), (std::vector<int>{31}));
-    click(20);
+    // The side columns offer one diagonal; own pieces block.
+    expectOffered(20, {31});
     place(28, 39);
-    click(39);
-    EXPECT_EQ(authorized(), (std::vector<int>{48}));
-    click(39);
-
-    // Own pieces block; an opponent with an occupied square behind it blocks too.
-    click(11);
-    EXPECT_TRUE(authorized().empty());
-    click(11);
+    expectOffered(39, {48});
+    expectOffered(11, {});
+    // An opponent with an occupied square behind it blocks.
     place(73, 33);
     place(75, 44);
-    click(22);
-    EXPECT_EQ(authorized(), (std::vector<int>{31}));
-}
-
-TEST_F(CheckersRulesGLTest, JumpsNeverWrapAroundTheSides)
-{
-    // Player 1 on 28 (column 8) with an opponent on 39 (column 9): the jump would land
-    // on 50, on the far side of the board.
-    place(73, 39);
-    click(28);
-    EXPECT_EQ(authorized(), (std::vector<int>{37}));
-    click(37);
-
-    // Player 2 on 71 (column 1) with an opponent on 60 (column 0): the jump would land on 49.
-    place(20, 60);
-    click(71);
-    EXPECT_EQ(authorized(), (std::vector<int>{62}));
-}
-
-TEST_F(CheckersRulesGLTest, NoBackwardStepsNorPromotion)
-{
-    // Forward only: a player 1 piece on 44 with an opponent behind it on 35 and the
-    // square beyond (26) empty is offered 53 and 55 alone.
-    place(24, 44);
-    place(73, 35);
-    place(26, 57);
-    click(44);
-    EXPECT_EQ(authorized(), (std::vector<int>{53, 55}));
-    click(44);
+    expectOffered(22, {31});
+    // No jump across the side (59 to 70), none backward (37 to 26).
+    place(26, 48);
+    place(77, 59);
+    place(79, 37);
+    expectOffered(48, {57});
 
     // A piece on the far row stays a plain piece with nowhere to go.
     place(91, 51);

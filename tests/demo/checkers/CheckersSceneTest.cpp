@@ -74,32 +74,6 @@ TEST(CheckersScene, ProbesTheDataDirectoriesInOrder)
     }
 }
 
-TEST(CheckersScene, FifteenPiecesASideOnTheDarkSquaresOfTheBackRows)
-{
-    CheckersScene scene;
-    ASSERT_EQ(scene.getBoard().getSquares().size(), 100u);
-    EXPECT_EQ(Rendering::Render::instance().getBoard(), &scene.getBoard());
-    int perPlayer[3] = {0, 0, 0};
-    for (int n = 0; n < 100; ++n) {
-        Core::Square& square = scene.getSquare(n);
-        const int row = n / 10, column = n % 10;
-        EXPECT_EQ(square.getMeta("index"), std::to_string(n));
-        EXPECT_EQ(square.getLower(), Vec2<unsigned int>(column + 1, row + 1));
-        const bool dark = (row + column) % 2 == 0;
-        EXPECT_EQ(square.getColor(), dark ? Vec4<double>(0.2, 0.1, 0.0, 1.0) : Vec4<double>(0.65, 0.55, 0.3, 1.0));
-        const bool expected = (row <= 2 || row >= 7) && dark;
-        ASSERT_EQ(square.getObjects().size(), expected ? 1u : 0u) << "square " << n;
-        if (!expected)
-            continue;
-        Core::Object* piece = square.getObjects().front();
-        EXPECT_EQ(piece->getMeta("player"), row <= 2 ? "1" : "2");
-        EXPECT_EQ(piece->getParentSquare(), &square);
-        ++perPlayer[row <= 2 ? 1 : 2];
-    }
-    EXPECT_EQ(perPlayer[1], 15);
-    EXPECT_EQ(perPlayer[2], 15);
-}
-
 TEST(CheckersScene, BannerIsPrintedByteForByte)
 {
     std::ostringstream out;
