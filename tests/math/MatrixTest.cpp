@@ -2,19 +2,6 @@
 
 #include "math/Matrix.h"
 
-TEST(Matrix, ZeroIdentityAndTranslation)
-{
-    const Matrix<double> zero, t = Matrix<double>::translation(Vec3<double>(1.0, 2.0, 3.0));
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(zero[i], 0.0);
-        EXPECT_EQ(Matrix<double>::identity()[i], i % 5 == 0 ? 1.0 : 0.0);
-    }
-    EXPECT_EQ(t[12], 1.0);
-    EXPECT_EQ(t[13], 2.0);
-    EXPECT_EQ(t[14], 3.0);
-    EXPECT_EQ(t[3], 0.0);
-}
-
 TEST(Matrix, ProductFollowsTheRowMajorElementFormula)
 {
     Matrix<double> a, b;

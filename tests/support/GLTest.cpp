@@ -81,19 +81,10 @@ std::vector<std::uint8_t> GLTest::readPixels(int x, int y, int w, int h)
     return pixels;
 }
 
-Vec3<double> GLTest::project(const Vec3<double>& point)
+void GLTest::pointAt(double gridX, double gridY, double height)
 {
-    Matrix<double> modelView = readModelView();
-    Matrix<double> projection = readProjection();
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    double wx = 0, wy = 0, wz = 0;
-    gluProject(point.x(), point.y(), point.z(), modelView.getPtr(), projection.getPtr(), viewport, &wx, &wy, &wz);
-    return Vec3<double>(wx, viewport[3] - wy, wz);
-}
-
-Vec3<double> GLTest::windowOfBoardPoint(double gridX, double gridY, double height)
-{
+    // Where the frame draws the board point: camera view, scene scale, board turn and
+    // centring, all read back from OpenGL or taken from the engine.
     const Rendering::Render& render = Rendering::Render::instance();
     const Core::Board* board = render.getBoard();
     glMatrixMode(GL_MODELVIEW);
@@ -101,15 +92,14 @@ Vec3<double> GLTest::windowOfBoardPoint(double gridX, double gridY, double heigh
     glScaled(render.getScale().x(), render.getScale().y(), render.getScale().z());
     glRotated(rot, 0.0, 1.0, 0.0);
     glTranslated(board->getSize().x() / -2.0, 0.0, board->getSize().y() / 2.0);
-    const Vec3<double> w = project(Vec3<double>(gridX, height, -gridY));
+    Matrix<double> modelView = readModelView();
+    Matrix<double> projection = readProjection();
     glPopMatrix();
-    return w;
-}
-
-void GLTest::pointAt(double gridX, double gridY, double height)
-{
-    const Vec3<double> w = windowOfBoardPoint(gridX, gridY, height);
-    Rendering::passiveMotionEvent(static_cast<int>(w.x()), static_cast<int>(w.y()));
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    double wx = 0, wy = 0, wz = 0;
+    gluProject(gridX, height, -gridY, modelView.getPtr(), projection.getPtr(), viewport, &wx, &wy, &wz);
+    Rendering::passiveMotionEvent(static_cast<int>(wx), static_cast<int>(viewport[3] - wy));
     Rendering::Render::instance().loop();
 }
 
