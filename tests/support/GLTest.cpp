@@ -81,6 +81,17 @@ std::vector<std::uint8_t> GLTest::readPixels(int x, int y, int w, int h)
     return pixels;
 }
 
+Vec3<double> GLTest::project(const Vec3<double>& point)
+{
+    Matrix<double> modelView = readModelView();
+    Matrix<double> projection = readProjection();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    double wx = 0, wy = 0, wz = 0;
+    gluProject(point.x(), point.y(), point.z(), modelView.getPtr(), projection.getPtr(), viewport, &wx, &wy, &wz);
+    return Vec3<double>(wx, viewport[3] - wy, wz);
+}
+
 void GLTest::pointAt(double gridX, double gridY, double height)
 {
     // Where the frame draws the board point: camera view, scene scale, board turn and
@@ -92,14 +103,9 @@ void GLTest::pointAt(double gridX, double gridY, double height)
     glScaled(render.getScale().x(), render.getScale().y(), render.getScale().z());
     glRotated(rot, 0.0, 1.0, 0.0);
     glTranslated(board->getSize().x() / -2.0, 0.0, board->getSize().y() / 2.0);
-    Matrix<double> modelView = readModelView();
-    Matrix<double> projection = readProjection();
+    const Vec3<double> w = project(Vec3<double>(gridX, height, -gridY));
     glPopMatrix();
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    double wx = 0, wy = 0, wz = 0;
-    gluProject(gridX, height, -gridY, modelView.getPtr(), projection.getPtr(), viewport, &wx, &wy, &wz);
-    Rendering::passiveMotionEvent(static_cast<int>(wx), static_cast<int>(viewport[3] - wy));
+    Rendering::passiveMotionEvent(static_cast<int>(w.x()), static_cast<int>(w.y()));
     Rendering::Render::instance().loop();
 }
 

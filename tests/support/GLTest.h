@@ -36,6 +36,8 @@ protected:
     // RGBA bytes of a w x h block whose lower left corner is window pixel (x, y),
     // GL's convention (y upward), read from the back buffer.
     static std::vector<std::uint8_t> readPixels(int x, int y, int w, int h);
+    // Window position (y downward) where a point lands under the current matrices.
+    static Vec3<double> project(const Vec3<double>& point);
     // Rests the pointer over a board point and draws one frame (the pick pass finds it).
     static void pointAt(double gridX, double gridY, double height = 0.001);
 };

@@ -98,9 +98,6 @@ protected:
         else
             for (Rendering::Light* light : Rendering::Render::instance().getLights())
                 light->apply();
-        while (glGetError() != GL_NO_ERROR) {
-            // The engine's default spot exponent is out of OpenGL's range; it keeps 0.
-        }
         if (shaded) {
             m_Shader->apply();
             m_Shader->setTexture2DParameter("NormalsID", normals, 1);
