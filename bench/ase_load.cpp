@@ -2,12 +2,10 @@
 // Asset Import Library's importer (no post-processing) measured in the same run: a
 // generated export of 33 objects of 2,000 vertices and 4,000 faces with normals and
 // texture coordinates (about 50 MB), and each conformance file. Peak memory is measured
-// in a child process per load, as the rise of its peak resident size over the size before.
+// in a fresh process per load, as the rise of its peak resident size during the load.
 // Usage: ase_load [--smoke] [conformance folder]
 //   --smoke  a 2-object export and a few rounds: keeps the benchmark working, figures
 //            not meaningful.
-#include <malloc.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -176,36 +174,35 @@ struct Memory
     bool measured = false;
 };
 
-// Runs `load` in a child process whose peak resident size is reset just before it.
-Memory measureMemory(const std::function<std::size_t()>& load)
+// Measures one load in a fresh process (this program started again with --memory), whose
+// heap holds nothing yet that an earlier load freed.
+Memory measureMemory(const char* loader, const std::string& path)
 {
-    int pipeFds[2];
     Memory memory;
-    if (pipe(pipeFds) != 0)
+    const std::string command = "/proc/" + std::to_string(getpid()) + "/exe --memory " + loader + " '" + path + "'";
+    FILE* child = popen(command.c_str(), "r");
+    if (!child)
         return memory;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[0]);
-        std::ofstream("/proc/self/clear_refs") << "5";
-        const long before = statusKiB("VmRSS:");
-        const std::size_t bytes = load();
-        const long peak = statusKiB("VmHWM:");
-        double result[2] = {(peak - before) / 1024.0, bytes / (1024.0 * 1024.0)};
-        const ssize_t written = write(pipeFds[1], result, sizeof(result));
-        _exit(written == sizeof(result) && before > 0 && peak > 0 ? 0 : 1);
-    }
-    close(pipeFds[1]);
-    double result[2];
-    const bool read = ::read(pipeFds[0], result, sizeof(result)) == sizeof(result);
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (read && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-        memory.peakMiB = result[0];
-        memory.meshMiB = result[1];
-        memory.measured = true;
-    }
+    memory.measured = std::fscanf(child, "%lf %lf", &memory.peakMiB, &memory.meshMiB) == 2;
+    memory.measured = pclose(child) == 0 && memory.measured;
     return memory;
+}
+
+// The child's side: the rise of the peak resident size over the size just before the load.
+int reportMemory(const std::string& loader, const std::string& path)
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long before = statusKiB("VmRSS:");
+    std::size_t bytes = 0;
+    if (loader == "ours")
+        bytes = loadOurs(path);
+#ifdef TESSELLON_HAVE_ASSIMP
+    else
+        loadAssimp(path);
+#endif
+    const long peak = statusKiB("VmHWM:");
+    std::printf("%f %f\n", (peak - before) / 1024.0, bytes / (1024.0 * 1024.0));
+    return before > 0 && peak > 0 ? 0 : 1;
 }
 
 // Median time of one load in milliseconds, over `rounds` rounds of `repeat` loads each.
@@ -230,6 +227,8 @@ double fileMiB(const std::string& path)
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && std::strcmp(argv[1], "--memory") == 0)
+        return reportMemory(argv[2], argv[3]);
     bool smoke = false;
     std::string conformance;
     for (int i = 1; i < argc; ++i) {
@@ -252,7 +251,7 @@ int main(int argc, char** argv)
     const int rounds = smoke ? 1 : 7;
     const double ours = medianMs(rounds, 1, [&] { return loadOurs(big); });
     std::printf("  ours    %8.1f ms  (%.0f MiB/s)\n", ours, size / (ours / 1000.0));
-    const Memory memory = measureMemory([&] { return loadOurs(big); });
+    const Memory memory = measureMemory("ours", big);
     if (memory.measured) {
         const double budget = (size + memory.meshMiB) * 1.1;
         std::printf("  peak memory %.1f MiB = %.2f x (file %.1f MiB + mesh %.1f MiB); budget with 10 %%: %.1f MiB%s\n",
@@ -262,7 +261,7 @@ int main(int argc, char** argv)
 #ifdef TESSELLON_HAVE_ASSIMP
     const double theirs = medianMs(rounds, 1, [&] { return loadAssimp(big); });
     std::printf("  assimp  %8.1f ms\n", theirs);
-    const Memory theirMemory = measureMemory([&] { return loadAssimp(big); });
+    const Memory theirMemory = measureMemory("assimp", big);
     if (theirMemory.measured)
         std::printf("  assimp peak memory %.1f MiB\n", theirMemory.peakMiB);
     std::printf("  speed ratio assimp / ours: %.2f (target >= 1.5)%s\n", theirs / ours,

@@ -13,23 +13,6 @@ namespace Reader
 
 namespace
 {
-// White space of the "C" locale: blank, tab, line feed, vertical tab, form feed, return.
-struct SpaceTable
-{
-    bool space[256] = {};
-    constexpr SpaceTable()
-    {
-        for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'})
-            space[c] = true;
-    }
-};
-constexpr SpaceTable c_Spaces;
-
-inline bool isSpace(char c)
-{
-    return c_Spaces.space[static_cast<unsigned char>(c)];
-}
-
 inline bool isDigit(char c)
 {
     return static_cast<unsigned char>(c - '0') < 10;
@@ -51,26 +34,6 @@ bool convertOutOfRange(const char* begin, const char* end, double& value)
 } // namespace
 
 ASEScanner::ASEScanner(const char* begin, const char* end) : m_Begin(begin), m_Pos(begin), m_End(end) {}
-
-bool ASEScanner::skipSpace()
-{
-    while (m_Pos != m_End && isSpace(*m_Pos))
-        ++m_Pos;
-    return m_Pos != m_End;
-}
-
-bool ASEScanner::next()
-{
-    if (!skipSpace()) {
-        m_Token = std::string_view();
-        return false;
-    }
-    const char* start = m_Pos;
-    while (m_Pos != m_End && !isSpace(*m_Pos))
-        ++m_Pos;
-    m_Token = std::string_view(start, static_cast<std::size_t>(m_Pos - start));
-    return true;
-}
 
 bool ASEScanner::readDouble(double& value)
 {

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace Reader
 {
 
@@ -28,7 +32,17 @@ public:
     ASEScanner(const char* begin, const char* end);
 
     // Takes the next token. False, with an empty token, when only white space is left.
-    bool next();
+    bool next()
+    {
+        if (!skipSpace()) {
+            m_Token = std::string_view();
+            return false;
+        }
+        const char* start = m_Pos;
+        m_Pos = findSpace(m_Pos, true);
+        m_Token = std::string_view(start, static_cast<std::size_t>(m_Pos - start));
+        return true;
+    }
     // The token taken by the last next().
     std::string_view token() const { return m_Token; }
     // True when the current token is exactly `word`.
@@ -50,8 +64,41 @@ public:
     std::size_t remaining() const { return static_cast<std::size_t>(m_End - m_Pos); }
 
 private:
+    // White space of the "C" locale: blank, tab, line feed, vertical tab, form feed, return.
+    static bool isSpace(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') < 5; }
+
     // Skips white space; false when nothing else is left.
-    bool skipSpace();
+    bool skipSpace()
+    {
+        m_Pos = findSpace(m_Pos, false);
+        return m_Pos != m_End;
+    }
+
+    // The first character from `p` on that is white space (or, with `space` false, that
+    // is not), or the end. Sixteen characters at a time while they are there.
+    const char* findSpace(const char* p, bool space) const
+    {
+#ifdef __SSE2__
+        const __m128i blank = _mm_set1_epi8(' ');
+        const __m128i tab = _mm_set1_epi8('\t');
+        const __m128i four = _mm_set1_epi8(4);
+        while (m_End - p >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i control = _mm_sub_epi8(bytes, tab);
+            const __m128i spaces =
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, blank), _mm_cmpeq_epi8(_mm_min_epu8(control, four), control));
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(spaces));
+            if (!space)
+                mask = ~mask & 0xffffu;
+            if (mask)
+                return p + __builtin_ctz(mask);
+            p += 16;
+        }
+#endif
+        while (p != m_End && isSpace(*p) != space)
+            ++p;
+        return p;
+    }
 
     const char* m_Begin;
     const char* m_Pos;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test on a virtual X display; then
 # builds again with AddressSanitizer and UndefinedBehaviorSanitizer and runs them again.
+# Last, short runs of the libFuzzer harnesses (clang, AddressSanitizer, UBSan).
 # Usage: bash tools/check.sh            (from the repository root)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,3 +31,9 @@ export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSELLON_SANITIZE=ON -DTESSELLON_BUILD_BENCH=OFF
+
+echo "== Fuzzers, short runs"
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTESSELLON_FUZZ=ON \
+  -DTESSELLON_BUILD_TESTS=OFF -DTESSELLON_BUILD_DEMO=OFF -DTESSELLON_BUILD_BENCH=OFF
+cmake --build build-fuzz -j "$jobs"
+ctest --test-dir build-fuzz --output-on-failure

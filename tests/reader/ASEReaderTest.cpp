@@ -199,34 +199,6 @@ TEST(ASEReaderTest, DropsEntriesWhoseIndexLiesOutsideTheirArray)
     EXPECT_TRUE(mesh->getGeometries()[1]->getPrimitives().empty());
 }
 
-// ASCII as UTF-16 with its byte-order mark.
-std::string utf16(const std::string& text, bool bigEndian)
-{
-    std::string out = bigEndian ? "\xfe\xff" : "\xff\xfe";
-    for (char c : text)
-        out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
-    return out;
-}
-
-TEST(ASEReaderTest, ReadsUtf16TextLikeTheSameText)
-{
-    FakeTextures textures;
-    const std::string text =
-        "*MATERIAL_LIST { *MATERIAL_COUNT 1 *MATERIAL 0 { *MAP_DIFFUSE { *BITMAP \"/m/X.png\" } } }\n" +
-        object("", "*MATERIAL_REF 0");
-    auto plain = readAse(text);
-    for (bool bigEndian : {false, true}) {
-        // X stands for U+00E9 and a surrogate pair (U+1F600).
-        std::string encoded = utf16(text, bigEndian);
-        const std::size_t x = encoded.find(bigEndian ? std::string{'\0', 'X'} : std::string{'X', '\0'});
-        encoded.replace(x, 2, bigEndian ? "\x00\xe9\xd8\x3d\xde\x00" : "\xe9\x00\x3d\xd8\x00\xde", 6);
-        auto decoded = readAse(encoded);
-        ASSERT_EQ(decoded->getGeometries().size(), 1u);
-        EXPECT_EQ(decoded->getGeometries()[0]->getVertexArray(), plain->getGeometries()[0]->getVertexArray());
-        EXPECT_EQ(textures.paths.back(), "/m/\xc3\xa9\xf0\x9f\x98\x80.png");
-    }
-}
-
 TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
 {
     namespace fs = std::filesystem;
@@ -260,19 +232,4 @@ TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
     fs::remove_all(dir);
 }
 
-TEST(ASEReaderTest, ReadsOneBlockFromAStream)
-{
-    Rendering::Mesh mesh;
-    Reader::ASEReader reader;
-    std::stringstream none(object().substr(12));
-    EXPECT_FALSE(reader.parseGeometry(none));
-    reader.loadFromMemory("", 0, "piece.ase", &mesh);
-    std::stringstream stream(object() + "*SCENE");
-    std::string word;
-    stream >> word;
-    EXPECT_TRUE(reader.parseGeometry(stream));
-    stream >> word;
-    EXPECT_EQ(word, "*SCENE");
-    EXPECT_EQ(mesh.getGeometries().size(), 1u);
-}
 } // namespace

@@ -18,17 +18,11 @@ using Rendering::Geometry;
 using Rendering::Mesh;
 using Rendering::Primitive;
 
-// One vertex of the feedback buffer in GL_3D_COLOR_TEXTURE mode.
-struct FedVertex
-{
-    double x, y, z; // back in scene units (the test's orthographic box)
-    float color[4];
-    float tex[4];
-};
+// A triangle's vertex as feedback (GL_3D_COLOR_TEXTURE) reports it: x, y, z back in
+// scene units (through an orthographic box of +/-10), colour, texture coordinates.
+using Fed = std::array<float, 11>;
 
-// Draws the mesh in feedback mode through an orthographic box of +/-10 and returns the
-// vertices of each polygon or line drawn.
-std::vector<std::vector<FedVertex>> feedback(const std::function<void()>& draw)
+std::vector<std::array<Fed, 3>> feedback(const std::function<void()>& draw)
 {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -46,28 +40,26 @@ std::vector<std::vector<FedVertex>> feedback(const std::function<void()>& draw)
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
-
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    std::vector<std::vector<FedVertex>> shapes;
-    for (GLint i = 0; i < size;) {
-        const GLfloat token = buffer[i++];
-        const GLint count = token == GL_POLYGON_TOKEN ? static_cast<GLint>(buffer[i++]) : 2;
-        shapes.emplace_back();
-        for (GLint v = 0; v < count; ++v, i += 11) {
-            const GLfloat* f = &buffer[i];
-            shapes.back().push_back({(f[0] - viewport[0]) / viewport[2] * 20.0 - 10.0,
-                                     (f[1] - viewport[1]) / viewport[3] * 20.0 - 10.0,
-                                     10.0 - f[2] * 20.0,
-                                     {f[3], f[4], f[5], f[6]},
-                                     {f[7], f[8], f[9], f[10]}});
+    GLint view[4];
+    glGetIntegerv(GL_VIEWPORT, view);
+    std::vector<std::array<Fed, 3>> triangles;
+    for (GLint i = 0; i + 35 <= size; i += 35) {
+        EXPECT_EQ(buffer[i], GL_POLYGON_TOKEN);
+        EXPECT_EQ(buffer[i + 1], 3.0f);
+        triangles.emplace_back();
+        for (int v = 0; v < 3; ++v) {
+            Fed& fed = triangles.back()[v];
+            std::copy_n(&buffer[i + 2 + 11 * v], 11, fed.begin());
+            fed[0] = (fed[0] - view[0]) / view[2] * 20 - 10;
+            fed[1] = (fed[1] - view[1]) / view[3] * 20 - 10;
+            fed[2] = 10 - fed[2] * 20;
         }
     }
-    return shapes;
+    return triangles;
 }
 
 // Lights from +x in red, +y in green and +z in blue: a lit vertex's colour is the
-// positive part of its normal, component by component.
+// positive part of its normal.
 void lightByNormal()
 {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
@@ -76,23 +68,18 @@ void lightByNormal()
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, white);
-    for (int light = 0; light < 8; ++light)
-        glDisable(GL_LIGHT0 + light);
-    // Light positions are taken through the current model-view matrix.
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    for (int axis = 0; axis < 3; ++axis) {
+    for (int light = 0; light < 8; ++light) {
         GLfloat direction[4] = {0, 0, 0, 0}, color[4] = {0, 0, 0, 1};
-        direction[axis] = color[axis] = 1;
-        glEnable(GL_LIGHT0 + axis);
-        glLightfv(GL_LIGHT0 + axis, GL_POSITION, direction);
-        glLightfv(GL_LIGHT0 + axis, GL_DIFFUSE, color);
-        glLightfv(GL_LIGHT0 + axis, GL_AMBIENT, black);
-        glLightfv(GL_LIGHT0 + axis, GL_SPECULAR, black);
-        glLightf(GL_LIGHT0 + axis, GL_SPOT_CUTOFF, 180);
+        (light < 3 ? glEnable : glDisable)(GL_LIGHT0 + light);
+        direction[light % 3] = color[light % 3] = 1;
+        glLightfv(GL_LIGHT0 + light, GL_POSITION, direction);
+        glLightfv(GL_LIGHT0 + light, GL_DIFFUSE, color);
+        glLightfv(GL_LIGHT0 + light, GL_SPECULAR, black);
+        glLightf(GL_LIGHT0 + light, GL_SPOT_CUTOFF, 180);
     }
     glPopMatrix();
 }
@@ -102,33 +89,27 @@ const std::string c_Triangle =
     "*MESH_FACE_LIST { *MESH_FACE 0: A: 0 B: 1 C: 2 AB: 1 } *MESH_NORMALS { *MESH_VERTEXNORMAL 0 0.48 -0.6 -0.64\n"
     "*MESH_VERTEXNORMAL 1 0.48 -0.6 -0.64 *MESH_VERTEXNORMAL 2 0.48 -0.6 -0.64 } } }\n";
 
-class MeshGLTest : public TestSupport::GLTest
-{
-};
+using MeshGLTest = TestSupport::GLTest;
 
 TEST_F(MeshGLTest, PositionsAndNormalsReachOpenGLConverted)
 {
-    auto mesh =
-        TestSupport::readAse("*GEOMOBJECT { " + c_Triangle +
-                             "*GEOMOBJECT { *NODE_TM { *TM_ROW0 1 0 0 *TM_ROW1 0 0 1 *TM_ROW2 0 -1 0 } " + c_Triangle);
+    auto mesh = TestSupport::readAse("*GEOMOBJECT { " + c_Triangle + "*GEOMOBJECT { *NODE_TM { *TM_ROW0 1 0 0 " +
+                                     "*TM_ROW1 0 0 1 *TM_ROW2 0 -1 0 } " + c_Triangle);
     mesh->initList();
     lightByNormal();
-    const auto shapes = feedback([&] { mesh->draw(); });
+    const auto triangles = feedback([&] { mesh->draw(); });
     glPopAttrib();
-    ASSERT_EQ(shapes.size(), 2u);
-    // Without node matrix (x, y, z) is drawn at (x, z, -y); with it, the rows apply first.
-    const Vec3<double> expected[2][3] = {{{1, 3, -2}, {4, 6, -5}, {7, 9, -8}}, {{1, -2, -3}, {4, -5, -6}, {7, -8, -9}}};
-    for (int s = 0; s < 2; ++s)
-        for (int v = 0; v < 3; ++v) {
-            const FedVertex& fed = shapes[s][v];
-            EXPECT_NEAR(fed.x, expected[s][v].x(), 1e-3);
-            EXPECT_NEAR(fed.y, expected[s][v].y(), 1e-3);
-            EXPECT_NEAR(fed.z, expected[s][v].z(), 1e-3);
-            // The file's normal (0.48, -0.6, -0.64) reaches OpenGL as (0.48, 0.6, 0.64).
-            EXPECT_NEAR(fed.color[0], 0.48, 0.01);
-            EXPECT_NEAR(fed.color[1], 0.6, 0.01);
-            EXPECT_NEAR(fed.color[2], 0.64, 0.01);
-        }
+    ASSERT_EQ(triangles.size(), 2u);
+    // Without node matrix (x, y, z) is drawn at (x, z, -y); with one, its rows apply first.
+    const float expected[2][3][3] = {{{1, 3, -2}, {4, 6, -5}, {7, 9, -8}}, {{1, -2, -3}, {4, -5, -6}, {7, -8, -9}}};
+    // The file's normal (0.48, -0.6, -0.64) reaches OpenGL as (0.48, 0.6, 0.64).
+    const float lit[3] = {0.48f, 0.6f, 0.64f};
+    for (int t = 0; t < 2; ++t)
+        for (int v = 0; v < 3; ++v)
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_NEAR(triangles[t][v][k], expected[t][v][k], 1e-3) << t << v << k;
+                EXPECT_NEAR(triangles[t][v][3 + k], lit[k], 0.01) << t << v << k;
+            }
     EXPECT_NO_GL_ERROR();
 }
 
@@ -148,9 +129,9 @@ TEST_F(MeshGLTest, CompilesOneListPerPrimitiveWithTheAttributesWhoseListsAreComp
         // The second face names a vertex that does not exist: it is left out.
         p->getVertexIndicesArray() = {0, 1, 2, 0, 1, 3};
         p->getColorIndicesArray() = {2, 1, 0, 0, 0, 0};
+        p->getTexturesIndicesArray() = {1, 0, 1, 0, 0, 0};
     }
-    parts[0]->getTexturesIndicesArray() = {1, 0, 1, 0, 0, 0};
-    parts[1]->getTexturesIndicesArray() = {1, 0};
+    parts[1]->getTexturesIndicesArray().pop_back();
     parts[1]->getColorIndicesArray().pop_back();
 
     Rendering::Render& render = Rendering::Render::instance();
@@ -163,7 +144,7 @@ TEST_F(MeshGLTest, CompilesOneListPerPrimitiveWithTheAttributesWhoseListsAreComp
 
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glDisable(GL_LIGHTING);
-    const auto shapes = feedback([&] {
+    const auto triangles = feedback([&] {
         parts[0]->draw();
         // A list leaves its last colour and coordinates current: these mark what is not emitted.
         glColor4f(0.5f, 0.5f, 0.5f, 1.0f);
@@ -171,13 +152,13 @@ TEST_F(MeshGLTest, CompilesOneListPerPrimitiveWithTheAttributesWhoseListsAreComp
         parts[1]->draw();
     });
     glPopAttrib();
-    ASSERT_EQ(shapes.size(), 2u);
-    EXPECT_EQ(shapes[0][0].color[2], 1.0f);
-    EXPECT_EQ(shapes[0][0].tex[0], 0.5f);
-    EXPECT_EQ(shapes[0][1].tex[1], 0.75f);
+    ASSERT_EQ(triangles.size(), 2u);
+    EXPECT_EQ(triangles[0][0][5], 1.0f);
+    EXPECT_EQ(triangles[0][0][7], 0.5f);
+    EXPECT_EQ(triangles[0][1][8], 0.75f);
     // Lists of another length than the vertex list are not emitted at all.
-    EXPECT_EQ(shapes[1][0].color[0], 0.5f);
-    EXPECT_EQ(shapes[1][0].tex[0], 0.125f);
+    EXPECT_EQ(triangles[1][0][3], 0.5f);
+    EXPECT_EQ(triangles[1][0][7], 0.125f);
 
     // Compiling again reuses the lists.
     mesh.initList();
@@ -190,8 +171,7 @@ TEST_F(MeshGLTest, DrawingAppliesTheTextureOutsideTheListAndUnbindsAfter)
 {
     TestSupport::FakeTextures textures;
     auto mesh = TestSupport::readAse("*GEOMOBJECT { " + c_Triangle);
-    Primitive& primitive = *mesh->getGeometries()[0]->getPrimitives()[0];
-    primitive.setTexture(TestSupport::FakeTextures::texture(7));
+    mesh->getGeometries()[0]->getPrimitives()[0]->setTexture(TestSupport::FakeTextures::texture(7));
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -217,27 +197,10 @@ TEST_F(MeshGLTest, AMeshFirstRequestedAfterStartUpIsCompiledAtItsFirstDraw)
     }
     Primitive& primitive = *mesh->getGeometries()[0]->getPrimitives()[0];
     EXPECT_FALSE(primitive.isCompiled());
-    const auto shapes = feedback([&] { mesh->draw(); });
+    EXPECT_EQ(feedback([&] { mesh->draw(); }).size(), 1u);
     EXPECT_TRUE(primitive.isCompiled());
-    EXPECT_EQ(shapes.size(), 1u);
     cache.removeMesh(mesh);
     std::filesystem::remove(path);
     EXPECT_NO_GL_ERROR();
-}
-
-TEST(GeometryTest, RemovesOnlyItsOwnPrimitives)
-{
-    Geometry geometry, other;
-    auto* mine = new Primitive;
-    auto* theirs = new Primitive;
-    geometry.addPrimitive(mine);
-    other.addPrimitive(theirs);
-    TestSupport::StdoutCapture capture;
-    geometry.removePrimitive(theirs);
-    EXPECT_EQ(capture.text(), "Unkown primitive to remove.\n");
-    EXPECT_EQ(geometry.getPrimitives().size(), 1u);
-    geometry.removePrimitive(mine);
-    EXPECT_TRUE(geometry.getPrimitives().empty());
-    delete mine;
 }
 } // namespace
