@@ -232,4 +232,18 @@ TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
     fs::remove_all(dir);
 }
 
+TEST(ASEReaderTest, ReadsOneBlockFromAStreamAndLeavesTheStreamAfterIt)
+{
+    Rendering::Mesh mesh;
+    Reader::ASEReader reader;
+    std::stringstream stream(object() + "*SCENE");
+    std::string word;
+    stream >> word;
+    EXPECT_FALSE(reader.parseGeometry(stream)); // no mesh to fill yet
+    reader.loadFromMemory("", 0, "piece.ase", &mesh);
+    EXPECT_TRUE(reader.parseGeometry(stream));
+    stream >> word;
+    EXPECT_EQ(word, "*SCENE");
+    EXPECT_EQ(mesh.getGeometries().size(), 1u);
+}
 } // namespace
