@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <array>
 
 #include "core/Object.h"
 #include "core/Square.h"
@@ -73,41 +74,25 @@ void Board::setDrawObjectsBounds(bool on)
         square->setDrawObjectsBounds(on);
 }
 
-void Board::drawPoints() const
+std::array<Vec3<double>, 24> Board::slabCorners() const
 {
     const double x = m_Size.x();
     const double y = m_Size.y();
     const double d = m_Depth;
-    // top
-    glVertex3d(0, 0, 0);
-    glVertex3d(x, 0, 0);
-    glVertex3d(x, 0, -y);
-    glVertex3d(0, 0, -y);
-    // bottom
-    glVertex3d(0, -d, 0);
-    glVertex3d(0, -d, -y);
-    glVertex3d(x, -d, -y);
-    glVertex3d(x, -d, 0);
-    // front
-    glVertex3d(0, -d, 0);
-    glVertex3d(x, -d, 0);
-    glVertex3d(x, 0, 0);
-    glVertex3d(0, 0, 0);
-    // back
-    glVertex3d(0, -d, -y);
-    glVertex3d(0, 0, -y);
-    glVertex3d(x, 0, -y);
-    glVertex3d(x, -d, -y);
-    // left
-    glVertex3d(0, 0, 0);
-    glVertex3d(0, -d, 0);
-    glVertex3d(0, -d, -y);
-    glVertex3d(0, 0, -y);
-    // right
-    glVertex3d(x, 0, 0);
-    glVertex3d(x, 0, -y);
-    glVertex3d(x, -d, -y);
-    glVertex3d(x, -d, 0);
+    return {{
+        {0, 0, 0},   {x, 0, 0},   {x, 0, -y},  {0, 0, -y},  // top
+        {0, -d, 0},  {0, -d, -y}, {x, -d, -y}, {x, -d, 0},  // bottom
+        {0, -d, 0},  {x, -d, 0},  {x, 0, 0},   {0, 0, 0},   // front
+        {0, -d, -y}, {0, 0, -y},  {x, 0, -y},  {x, -d, -y}, // back
+        {0, 0, 0},   {0, -d, 0},  {0, -d, -y}, {0, 0, -y},  // left
+        {x, 0, 0},   {x, 0, -y},  {x, -d, -y}, {x, -d, 0},  // right
+    }};
+}
+
+void Board::drawPoints() const
+{
+    for (const Vec3<double>& p : slabCorners())
+        glVertex3d(p.x(), p.y(), p.z());
 }
 
 void Board::draw() const
@@ -117,11 +102,8 @@ void Board::draw() const
     glTranslated(m_Size.x() / -2.0, 0.0, m_Size.y() / 2.0);
     drawWithColor();
 
-    // The same 24 points taken pairwise: the slab's edge lines.
-    glBegin(GL_LINES);
     glColor4d(m_LineColor.x(), m_LineColor.y(), m_LineColor.z(), m_LineColor.w());
-    drawPoints();
-    glEnd();
+    drawEdges();
 
     // Squares and pieces push their own names on an otherwise empty stack.
     glPopName();
@@ -134,11 +116,43 @@ void Board::draw() const
 
 void Board::drawWithColor() const
 {
-    glBegin(GL_QUADS);
     const Vec4<double>& color = getColor();
     glColor4d(color.x(), color.y(), color.z(), color.w());
-    drawPoints();
-    glEnd();
+    drawSlab();
+}
+
+void Board::drawSlab() const
+{
+    // As for a square's quad: filled rendering replays each face split along corners 0-2,
+    // as llvmpipe splits an immediate-mode quad.
+    if (Rendering::DisplayList::isRendering() && Rendering::DisplayList::fillsPolygons()) {
+        m_SlabTriangles.draw([this] {
+            const std::array<Vec3<double>, 24> corners = slabCorners();
+            glBegin(GL_TRIANGLES);
+            for (size_t face = 0; face < corners.size(); face += 4)
+                for (const size_t i : {0, 1, 2, 0, 2, 3}) {
+                    const Vec3<double>& p = corners[face + i];
+                    glVertex3d(p.x(), p.y(), p.z());
+                }
+            glEnd();
+        });
+        return;
+    }
+    m_Slab.draw([this] {
+        glBegin(GL_QUADS);
+        drawPoints();
+        glEnd();
+    });
+}
+
+void Board::drawEdges() const
+{
+    // The same 24 points taken pairwise.
+    m_Edges.draw([this] {
+        glBegin(GL_LINES);
+        drawPoints();
+        glEnd();
+    });
 }
 
 } // namespace Core

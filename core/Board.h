@@ -1,11 +1,14 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "core/Drawable.h"
 #include "math/Vec2.h"
+#include "math/Vec3.h"
 #include "math/Vec4.h"
+#include "rendering/DisplayList.h"
 
 namespace Core
 {
@@ -63,14 +66,27 @@ public:
     void drawWithColor() const override;
     // The slab's 24 face-corner vertices, four per face, without glBegin/glEnd.
     void drawPoints() const;
+    // The slab's six faces (positions only), replayed from one of the board's display lists.
+    void drawSlab() const;
+    // The slab's edge lines (the 24 points taken pairwise), replayed from a display list.
+    void drawEdges() const;
 
 private:
+    // The 24 points of drawPoints, in order.
+    std::array<Vec3<double>, 24> slabCorners() const;
+
     Vec2<unsigned int> m_Size;
     float m_Orientation;
     std::vector<Square*> m_Squares;
     Vec4<double> m_LineColor;
     bool m_AutoHighlight;
     Square* m_HighlightedSquare;
+    // The slab as quads, the slab as triangles for filled rendering, and the edge lines:
+    // compiled at their first draw (the size never changes), never shared with a copy,
+    // deleted with the board when their context is current.
+    mutable Rendering::DisplayList m_Slab;
+    mutable Rendering::DisplayList m_SlabTriangles;
+    mutable Rendering::DisplayList m_Edges;
 };
 
 } // namespace Core

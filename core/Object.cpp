@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include "core/Square.h"
+#include "rendering/DisplayList.h"
 
 namespace Core
 {
@@ -13,6 +14,14 @@ namespace
 constexpr double c_SphereLift = 0.076;
 constexpr double c_SphereRadius = 0.2;
 constexpr int c_SphereDivisions = 10;
+
+// The sphere of every piece without a model: one list shared by all of them, kept for the
+// life of the process.
+Rendering::DisplayList& sphere()
+{
+    static Rendering::DisplayList list;
+    return list;
+}
 } // namespace
 
 Object::Object(const ObjectAlignment& alignment)
@@ -55,7 +64,14 @@ void Object::drawWithColor() const
                                  static_cast<GLfloat>(color.z()), static_cast<GLfloat>(color.w())};
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, material);
     glColor4d(color.x(), color.y(), color.z(), color.w());
-    glutSolidSphere(c_SphereRadius, c_SphereDivisions, c_SphereDivisions);
+    // Outlines are drawn straight: the list joins the sphere's strips with degenerate
+    // triangles, which change outline pixels. Drawn straight, the sphere reads client-side
+    // vertex arrays, which the selection pass does not keep.
+    const auto solidSphere = [] { glutSolidSphere(c_SphereRadius, c_SphereDivisions, c_SphereDivisions); };
+    if (Rendering::DisplayList::fillsPolygons())
+        sphere().draw(solidSphere);
+    else
+        solidSphere();
     glPopMatrix();
 }
 

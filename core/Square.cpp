@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
 
 #include "core/Object.h"
 #include "rendering/Render.h"
@@ -18,6 +19,20 @@ constexpr float c_FiveSixths = 5.0f / 6.0f;
 constexpr float c_OneSixth = 1.0f / 6.0f;
 constexpr float c_Half = 0.5f;
 constexpr double c_SquareHeight = 0.001;
+// Texture coordinates of the corners, in corner order.
+constexpr double c_CornerTexCoords[4][2] = {{0.0, 0.0}, {0.0, 1.0}, {1.0, 1.0}, {1.0, 0.0}};
+
+void emitCorners(const Square::Coords& coords, GLenum mode, std::initializer_list<int> corners)
+{
+    glBegin(mode);
+    for (const int i : corners) {
+        const Vec2<unsigned int>& p = coords.m_Points[i];
+        glNormal3d(0.0, 1.0, 0.0);
+        glTexCoord2d(c_CornerTexCoords[i][0], c_CornerTexCoords[i][1]);
+        glVertex3d(p.x(), c_SquareHeight, -static_cast<double>(p.y()));
+    }
+    glEnd();
+}
 
 float verticalFraction(Object::ObjectAlignment::Vertical v)
 {
@@ -82,6 +97,8 @@ void Square::setCoords(const Coords& coords)
     computeSize();
     computeLower();
     computeUpper();
+    m_Quad.invalidate();
+    m_Triangles.invalidate();
 }
 
 void Square::computeSize()
@@ -170,11 +187,22 @@ void Square::drawWithColor() const
     const GLfloat material[4] = {static_cast<GLfloat>(color.x()), static_cast<GLfloat>(color.y()),
                                  static_cast<GLfloat>(color.z()), static_cast<GLfloat>(color.w())};
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, material);
+    // Drawing after the squares (the next frame's slab, which sets no normal) is lit with
+    // this normal, whatever a list replay leaves current.
     glNormal3d(0.0, 1.0, 0.0);
-    glBegin(GL_QUADS);
-    for (const Vec2<unsigned int>& p : m_Coords.m_Points)
-        glVertex3d(p.x(), c_SquareHeight, -static_cast<double>(p.y()));
-    glEnd();
+    drawQuad();
+}
+
+void Square::drawQuad() const
+{
+    // Filling a quad, llvmpipe splits one drawn in immediate mode along corners 0-2 but one
+    // replayed from a list along 1-3, and lit colours interpolate differently across the two
+    // splits; selection, feedback and outlines treat both quads alike. Filled rendering
+    // therefore replays the split made explicit.
+    if (Rendering::DisplayList::isRendering() && Rendering::DisplayList::fillsPolygons())
+        m_Triangles.draw([this] { emitCorners(m_Coords, GL_TRIANGLES, {0, 1, 2, 0, 2, 3}); });
+    else
+        m_Quad.draw([this] { emitCorners(m_Coords, GL_QUADS, {0, 1, 2, 3}); });
 }
 
 } // namespace Core

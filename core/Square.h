@@ -5,6 +5,7 @@
 
 #include "core/Drawable.h"
 #include "math/Vec2.h"
+#include "rendering/DisplayList.h"
 
 namespace Core
 {
@@ -40,6 +41,7 @@ public:
     // forgets the square.
     ~Square();
 
+    // Replaces the corners; the quad is compiled again at its next draw.
     void setCoords(const Coords& coords);
     const Coords& getCoords() const { return m_Coords; }
     void computeSize();
@@ -78,7 +80,12 @@ public:
     std::string getClassName() const override { return getStaticClassName(); }
     static std::string getStaticClassName() { return "SQUARE"; }
     void draw() const override;
+    // The quad in the square's colour and material.
     void drawWithColor() const override;
+    // The quad through the corners, with normal (0, 1, 0) and texture coordinates (0, 0),
+    // (0, 1), (1, 1), (1, 0) at the corners in order, replayed from one of the square's
+    // display lists. Colour and material are the caller's.
+    void drawQuad() const;
 
 private:
     Coords m_Coords;
@@ -89,6 +96,11 @@ private:
     bool m_HighlightMouseOver;
     bool m_HighlightSelected;
     bool m_HighlightAuthorized;
+    // The quad, and the same quad as two triangles for filled rendering: compiled at their
+    // first draw and again after setCoords, never shared with a copy, deleted with the
+    // square when their context is current.
+    mutable Rendering::DisplayList m_Quad;
+    mutable Rendering::DisplayList m_Triangles;
 };
 
 } // namespace Core

@@ -239,3 +239,69 @@ TEST_F(DrawingGLTest, PiecesStandAtTheirAlignmentLiftedAndScaled)
     EXPECT_NEAR((lo.x() + hi.x()) / 2, 3 + 5.0 / 6, 2e-3);
     EXPECT_NEAR((lo.z() + hi.z()) / 2, -(4 + 1.0 / 6), 2e-3);
 }
+
+TEST_F(DrawingGLTest, DrawablesKeepTheirOwnListsAndGiveThemBackWhenDestroyed)
+{
+    // Lists are named in increasing order: count those named from `first` on.
+    auto nextName = [] {
+        const GLuint name = glGenLists(1);
+        glDeleteLists(name, 1);
+        return name;
+    };
+    auto listsFrom = [&](GLuint first) {
+        int count = 0;
+        for (GLuint name = first, end = nextName(); name < end; ++name)
+            count += glIsList(name) ? 1 : 0;
+        return count;
+    };
+    Object().draw(); // the one sphere list that all pieces share exists from here on
+    const GLuint first = nextName();
+    fromAbove();
+    {
+        Board board(P(4, 4), {});
+        board.setColor(Vec4<double>(0.35, 0.25, 0.1, 1.0));
+        auto* square = new Square(Square::Coords(P(1, 1), P(1, 2), P(2, 2), P(2, 1)), {});
+        square->setColor(Vec4<double>(0.2, 0.1, 0.0, 1.0));
+        square->pushObject(new Object);
+        board.getSquares() = {square};
+        // Filled: slab and quad as triangles, edges; selection: slab and quad as quads.
+        feedback([&] { board.draw(); });
+        board.draw();
+        EXPECT_EQ(listsFrom(first), 5);
+        {
+            Square copy(*square);
+            copy.draw();
+            EXPECT_EQ(listsFrom(first), 6);
+        }
+        EXPECT_EQ(listsFrom(first), 5);
+
+        // The square still draws after its copy went, and follows new corners.
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        board.draw();
+        expectColour(colourAbove(-0.85, 0.5), rgb(0.2, 0.1, 0.0));
+        square->setCoords(Square::Coords(P(2, 2), P(2, 3), P(3, 3), P(3, 2)));
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        board.draw();
+        expectColour(colourAbove(-0.85, 0.5), rgb(0.35, 0.25, 0.1));
+        expectColour(colourAbove(0.15, -0.5), rgb(0.2, 0.1, 0.0));
+        EXPECT_EQ(listsFrom(first), 5);
+
+        delete square; // and its piece
+        EXPECT_EQ(listsFrom(first), 3);
+    }
+    EXPECT_EQ(listsFrom(first), 0);
+
+    // Drawn while another list is being compiled, a board makes no list of its own: its
+    // slab (12 triangles) and edges (12 lines) go into that list.
+    const GLuint outer = glGenLists(1);
+    {
+        Board board(P(2, 2), {});
+        glNewList(outer, GL_COMPILE);
+        board.draw();
+        glEndList();
+    }
+    EXPECT_EQ(listsFrom(first), 1);
+    EXPECT_EQ(feedback([&] { glCallList(outer); }).size(), 24u);
+    glDeleteLists(outer, 1);
+    EXPECT_NO_GL_ERROR();
+}
