@@ -27,6 +27,10 @@ constexpr const char* c_IllegalFile = "JPEG loader: Illegal jpeg file";
 constexpr const char* c_JFIF = "JFIF";
 constexpr std::size_t c_BufferSize = 4096;
 constexpr const char* c_StreamName = "<stream>";
+// Real progressive files have about ten scans. Each scan walks the whole picture, so a
+// small hostile file made of thousands of empty scans would keep the decoder busy for
+// minutes; libjpeg-turbo's own fuzzing stops at the same count.
+constexpr int c_MaxScans = 500;
 
 enum Reason
 {
@@ -41,12 +45,19 @@ enum Reason
 struct Decoding
 {
     my_error_mgr jerr;
+    jpeg_progress_mgr progress;
     jpeg_decompress_struct cinfo;
     bool created = false;
     unsigned char* pixels = nullptr;
     int components = 0;
     Reason failure = c_DataError;
 };
+
+void limitScans(j_common_ptr cinfo)
+{
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > c_MaxScans)
+        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+}
 
 // Runs libjpeg from the header to the end marker; a libjpeg error jumps back here and
 // the function returns false.
@@ -57,6 +68,8 @@ bool decode(Decoding& d, std::istream& stream, const std::string& name)
 
     jpeg_create_decompress(&d.cinfo);
     d.created = true;
+    d.progress.progress_monitor = limitScans;
+    d.cinfo.progress = &d.progress;
     jpeg_istream_src(&d.cinfo, &stream);
     jpeg_read_header(&d.cinfo, TRUE);
     if (!acceptPictureSize(name, d.cinfo.image_width, d.cinfo.image_height)) {

@@ -166,6 +166,23 @@ TEST(JPEGReader, BrokenAndShortFiles)
     EXPECT_EQ(captured.text(), "Couldn't find/load texture : \"/nonexistent/picture.jpg\n");
 }
 
+// Every scan walks the whole picture: a small file of a great many scans is refused
+// instead of keeping the decoder busy.
+TEST(JPEGReader, AFileOfTooManyScansIsRefused)
+{
+    const std::string bytes = TestSupport::jpegBytes(8, 8, 1, std::vector<std::uint8_t>(64, 90), 95, true);
+    const std::size_t first = bytes.find("\xFF\xDA"), second = bytes.find("\xFF\xDA", first + 2);
+    const std::string scan = bytes.substr(first, second - first);
+    for (int copies : {400, 600}) {
+        std::string many = bytes.substr(0, second);
+        for (int i = 0; i < copies; ++i)
+            many += scan;
+        many += bytes.substr(second);
+        Rendering::Image image;
+        EXPECT_EQ(decode(many, image), copies < 500) << copies;
+    }
+}
+
 TEST(JPEGReader, ErrorTextsAndScanlineCopy)
 {
     std::istringstream empty("");

@@ -136,7 +136,8 @@ void writeBlankRGBA(const std::string& path, std::uint32_t width, std::uint32_t 
     writePNG(spec, out);
 }
 
-std::string jpegBytes(int width, int height, int components, const std::vector<std::uint8_t>& pixels, int quality)
+std::string jpegBytes(int width, int height, int components, const std::vector<std::uint8_t>& pixels, int quality,
+                      bool progressive)
 {
     std::ostringstream out;
     Reader::my_error_mgr jerr;
@@ -155,6 +156,8 @@ std::string jpegBytes(int width, int height, int components, const std::vector<s
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + cinfo.next_scanline * width * components);

@@ -51,7 +51,8 @@ void writeBlankRGBA(const std::string& path, std::uint32_t width, std::uint32_t 
 
 // Encodes width x height 8-bit samples of 1 or 3 components (rows top-down) as JPEG
 // through the reader's ostream destination manager.
-std::string jpegBytes(int width, int height, int components, const std::vector<std::uint8_t>& pixels, int quality = 95);
+std::string jpegBytes(int width, int height, int components, const std::vector<std::uint8_t>& pixels, int quality = 95,
+                      bool progressive = false);
 
 // Sends std::cout to a string while alive.
 class CapturedOutput
