@@ -27,7 +27,7 @@ inline void silenceStandardOutput()
 // its first and last byte lets AddressSanitizer check the buffer's extent.
 inline void checkDecoded(const Rendering::Image& image)
 {
-    const std::uint64_t size = const_cast<Rendering::Image&>(image).getMemoryUsage();
+    const std::uint64_t size = image.getMemoryUsage();
     if (!image.getData() || image.getWidth() <= 0 || image.getHeight() <= 0 || size == 0)
         std::abort();
     volatile unsigned char sink = image.getData()[0];

@@ -119,7 +119,7 @@ unsigned int Image::getBytesPerPixel() const
     return m_Type == GL_UNSIGNED_SHORT || m_Type == GL_SHORT ? channels * 2 : channels;
 }
 
-std::uint64_t Image::getMemoryUsage()
+std::uint64_t Image::getMemoryUsage() const
 {
     return dimension(m_Width) * dimension(m_Height) * getBytesPerPixel();
 }

@@ -38,7 +38,7 @@ public:
     // Texture object name; 0 until initGL (or the first apply) has run.
     unsigned int getId() const { return m_Id; }
     // Bytes of decoded pixels held: width x height x getBytesPerPixel().
-    std::uint64_t getMemoryUsage();
+    std::uint64_t getMemoryUsage() const;
     // Bytes per pixel of the buffer as the reader delivered it: 1 for GL_LUMINANCE and
     // GL_ALPHA, 2 for GL_LUMINANCE_ALPHA, 3 for GL_RGB, 4 for GL_RGBA and any other format,
     // twice that for 16-bit samples.

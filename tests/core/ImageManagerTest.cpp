@@ -57,9 +57,8 @@ TEST(ImageManager, APathIsDecodedOnceAndShared)
     ImageManager& cache = ImageManager::instance();
     EXPECT_EQ(std::get_new_handler(), &Core::ImagesManagerNewHandler);
     TestSupport::TempDir dir;
-    TestSupport::writeFile(
-        dir.path("rgb.png"),
-        TestSupport::pngBytes({256, 128, 8, PNG_COLOR_TYPE_RGB, std::vector<std::uint8_t>(98304), {}, {}}));
+    TestSupport::writeFile(dir.path("rgb.png"),
+                           TestSupport::pngBytes({256, 128, 8, PNG_COLOR_TYPE_RGB, std::vector<std::uint8_t>(98304)}));
     TestSupport::writeBlankRGBA(dir.path("rgba.png"), 256, 128);
     const std::uint64_t before = cache.getTotalMemoryUsed();
     Rendering::Image* first = nullptr;

@@ -154,6 +154,9 @@ TEST(JPEGReader, BrokenAndShortFiles)
     EXPECT_FALSE(decode(good.substr(0, good.size() - 2) + good.substr(2, endOfScanHeader(good) - 2), image));
     EXPECT_EQ(Reader::jpegerror, 3);
     EXPECT_EQ(image.getWidth(), 64);
+    // CMYK has no conversion to RGB in libjpeg: refused as illegal data.
+    EXPECT_FALSE(decode(TestSupport::jpegBytes(8, 8, 4, std::vector<std::uint8_t>(256, 7)), image));
+    EXPECT_EQ(Reader::jpegerror, 3);
     // A header claiming more than 16384 pixels a side.
     std::string huge = good;
     const std::size_t sof = huge.find("\xFF\xC0");

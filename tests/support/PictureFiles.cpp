@@ -63,24 +63,6 @@ void writePNG(const PNGSpec& spec, std::ostream& out)
     png_set_compression_level(png, 1);
     png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> palette;
-    for (std::size_t i = 0; i + 2 < spec.palette.size(); i += 3)
-        palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
-    if (!palette.empty())
-        png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-    if (!spec.trns.empty()) {
-        if (spec.colorType == PNG_COLOR_TYPE_PALETTE) {
-            png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
-        } else {
-            png_color_16 key{};
-            key.gray = key.red = static_cast<png_uint_16>(spec.trns[0] << 8 | spec.trns[1]);
-            if (spec.trns.size() >= 6) {
-                key.green = static_cast<png_uint_16>(spec.trns[2] << 8 | spec.trns[3]);
-                key.blue = static_cast<png_uint_16>(spec.trns[4] << 8 | spec.trns[5]);
-            }
-            png_set_tRNS(png, info, nullptr, 0, &key);
-        }
-    }
     png_write_info(png, info);
     if (spec.bitDepth == 16)
         png_set_swap(png); // the rows hold samples in this processor's (little-endian) order
@@ -153,7 +135,7 @@ std::string jpegBytes(int width, int height, int components, const std::vector<s
     cinfo.image_width = static_cast<JDIMENSION>(width);
     cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (progressive)

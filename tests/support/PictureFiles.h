@@ -28,9 +28,8 @@ private:
     std::string m_Root;
 };
 
-// Writes a PNG through the reader's ostream callbacks. `rows` holds the rows top-down,
-// packed, 16-bit samples in the processor's order; `trns` adds a tRNS chunk of that
-// content (palette alphas, or the grey/RGB 16-bit key) when not empty.
+// Writes a grey or RGB(A) PNG through the reader's ostream callbacks. `rows` holds the
+// rows top-down, packed, 16-bit samples in the processor's order.
 struct PNGSpec
 {
     std::uint32_t width = 1;
@@ -38,8 +37,6 @@ struct PNGSpec
     int bitDepth = 8;
     int colorType = 2;
     std::vector<std::uint8_t> rows;
-    std::vector<std::uint8_t> palette; // RGB triples
-    std::vector<std::uint8_t> trns;
 };
 std::string pngBytes(const PNGSpec& spec);
 // The signature and a header chunk claiming any size: a file without pixels.
@@ -49,7 +46,7 @@ std::string readFile(const std::string& path);
 // An 8-bit RGBA picture of width x height with every byte zero, written as PNG.
 void writeBlankRGBA(const std::string& path, std::uint32_t width, std::uint32_t height);
 
-// Encodes width x height 8-bit samples of 1 or 3 components (rows top-down) as JPEG
+// Encodes width x height 8-bit samples of 1, 3 or 4 (CMYK) components (rows top-down) as JPEG
 // through the reader's ostream destination manager.
 std::string jpegBytes(int width, int height, int components, const std::vector<std::uint8_t>& pixels, int quality = 95,
                       bool progressive = false);
