@@ -68,9 +68,9 @@ TEST(JPEGReader, ConformanceFiles)
         for (std::size_t i = 0; i < size; ++i) {
             const int d = std::abs(int(image.getData()[i]) - int(theirs[i]));
             sum += d;
-            ASSERT_LE(d, 24) << "sample " << i;
+            ASSERT_LE(d, 4) << "sample " << i;
         }
-        EXPECT_LT(sum / size, 1.5);
+        EXPECT_LT(sum / size, 0.5);
         stbi_image_free(theirs);
     }
 
