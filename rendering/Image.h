@@ -44,10 +44,12 @@ public:
     // twice that for 16-bit samples.
     unsigned int getBytesPerPixel() const;
 
-    // Creates a texture object and uploads the pixels (needs a current context).
+    // Creates a texture object and uploads the pixels (needs a current context); an
+    // unloaded picture gets none.
     void initGL();
-    // Halves the picture once by keeping one pixel of every 2 x 2 block, then uploads it
-    // under a new texture object and deletes the old one. A second call prints
+    // Halves the picture once by keeping one pixel of every 2 x 2 block; a picture that
+    // had a texture object is uploaded under a new one and the old one deleted (the others
+    // are uploaded by initGL or their first apply). A second call prints
     // "Already Reduced ..." and changes nothing; when the smaller buffer cannot be
     // allocated the picture is left as it was.
     void reduceToLimit();
