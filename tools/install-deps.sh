@@ -10,7 +10,7 @@ packages=(
   libgl-dev libglu1-mesa-dev freeglut3-dev libglew-dev libx11-dev libpng-dev libjpeg62-turbo-dev
   # tests and benchmarks; stb_image is the independent decoder the picture tests compare with
   libgtest-dev libstb-dev zlib1g-dev
-  # the readers' fuzz harnesses (libFuzzer comes with clang's runtime libraries)
+  # the fuzz harnesses (libFuzzer comes with clang's runtime libraries)
   clang libclang-rt-14-dev
   # software OpenGL on a virtual display, and driving the demo from outside
   libgl1-mesa-dri xvfb xauth x11-utils xdotool imagemagick

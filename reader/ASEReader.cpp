@@ -1,0 +1,788 @@
+#include "reader/ASEReader.h"
+
+#include <GL/gl.h>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "reader/ASEScanner.h"
+#include "rendering/Geometry.h"
+#include "rendering/MaterialTexture.h"
+#include "rendering/Mesh.h"
+#include "rendering/Primitive.h"
+
+namespace Reader
+{
+
+namespace
+{
+constexpr std::string_view c_Scene = "*SCENE";
+constexpr std::string_view c_GeomObject = "*GEOMOBJECT";
+constexpr std::string_view c_MeshNodeTm = "*NODE_TM";
+constexpr std::string_view c_MeshTmRow0 = "*TM_ROW0";
+constexpr std::string_view c_MeshTmRow1 = "*TM_ROW1";
+constexpr std::string_view c_MeshTmRow2 = "*TM_ROW2";
+constexpr std::string_view c_MeshTmRow3 = "*TM_ROW3";
+constexpr std::string_view c_MaterialList = "*MATERIAL_LIST";
+constexpr std::string_view c_MaterialCount = "*MATERIAL_COUNT";
+constexpr std::string_view c_Material = "*MATERIAL";
+constexpr std::string_view c_MaterialMapDiffuse = "*MAP_DIFFUSE";
+constexpr std::string_view c_MaterialMapBump = "*MAP_BUMP";
+constexpr std::string_view c_MaterialBitmap = "*BITMAP";
+constexpr std::string_view c_MaterialRef = "*MATERIAL_REF";
+constexpr std::string_view c_Mesh = "*MESH";
+constexpr std::string_view c_MeshNumVertex = "*MESH_NUMVERTEX";
+constexpr std::string_view c_MeshNumFaces = "*MESH_NUMFACES";
+constexpr std::string_view c_MeshVertexList = "*MESH_VERTEX_LIST";
+constexpr std::string_view c_MeshVertex = "*MESH_VERTEX";
+constexpr std::string_view c_MeshFaceList = "*MESH_FACE_LIST";
+constexpr std::string_view c_MeshFace = "*MESH_FACE";
+constexpr std::string_view c_MeshNumTVertex = "*MESH_NUMTVERTEX";
+constexpr std::string_view c_MeshTVertexList = "*MESH_TVERTLIST";
+constexpr std::string_view c_MeshTVertex = "*MESH_TVERT";
+constexpr std::string_view c_MeshNumTVFaces = "*MESH_NUMTVFACES";
+constexpr std::string_view c_MeshTFaceList = "*MESH_TFACELIST";
+constexpr std::string_view c_MeshTFace = "*MESH_TFACE";
+constexpr std::string_view c_MeshNumCVertex = "*MESH_NUMCVERTEX";
+constexpr std::string_view c_MeshColorVertexList = "*MESH_CVERTLIST";
+constexpr std::string_view c_MeshVertexColor = "*MESH_VERTCOL";
+constexpr std::string_view c_MeshNumCVFaces = "*MESH_NUMCVFACE";
+constexpr std::string_view c_MeshColorFaceList = "*MESH_CFACE";
+constexpr std::string_view c_MeshNormals = "*MESH_NORMALS";
+constexpr std::string_view c_MeshVertexNormal = "*MESH_VERTEXNORMAL";
+constexpr std::string_view c_Open = "{";
+constexpr std::string_view c_Close = "}";
+
+constexpr std::uint32_t c_UnsignedShortMax = 0xffff;
+constexpr std::uint32_t c_UnsignedIntMax = 0xffffffff;
+
+// The shortest text a list line can take, to bound what a count may reserve: a file
+// cannot hold more entries than it has room for, whatever its count lines claim.
+constexpr std::size_t c_ShortestLine = 16;
+
+using Number = ASEScanner::Number;
+
+bool structureError()
+{
+    std::cout << "[ASEReader]> Bad structure in ASE file." << std::endl;
+    return false;
+}
+
+// Fetches the next token inside a block, where the end of the text is a structure error.
+bool fetch(ASEScanner& in)
+{
+    return in.next() || structureError();
+}
+
+// Fetches tokens until the current one is "}".
+bool skipToClose(ASEScanner& in)
+{
+    while (!in.is(c_Close))
+        if (!fetch(in))
+            return false;
+    return true;
+}
+
+// A count line: a number that cannot be read or does not fit is a structure error.
+bool readCount(ASEScanner& in, std::uint32_t& count)
+{
+    return in.readUnsigned(c_UnsignedIntMax, count) == Number::Read || structureError();
+}
+
+// An index: one that cannot be read is a structure error; one too large for `max` is
+// reported through `tooLarge` (it will be dropped).
+bool readIndex(ASEScanner& in, std::uint32_t max, std::uint32_t& index, bool& tooLarge)
+{
+    const Number result = in.readUnsigned(max, index);
+    if (result == Number::Failed)
+        return structureError();
+    tooLarge = result == Number::TooLarge;
+    return true;
+}
+
+bool readDoubles(ASEScanner& in, double* values, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (!in.readDouble(values[i]))
+            return structureError();
+    return true;
+}
+
+std::size_t bounded(std::uint32_t count, std::size_t remaining, std::size_t perEntry)
+{
+    return std::min<std::size_t>(count, remaining / perEntry);
+}
+
+unsigned int primitiveType(std::size_t corners)
+{
+    switch (corners) {
+    case 1:
+        return GL_POINTS;
+    case 2:
+        return GL_LINES;
+    case 3:
+        return GL_TRIANGLES;
+    case 4:
+        return GL_QUADS;
+    default:
+        return GL_POLYGON;
+    }
+}
+
+// Keeps the groups of `size` consecutive indices that all lie below `limit`.
+void keepGroupsBelow(std::vector<unsigned short>& indices, std::size_t size, std::size_t limit)
+{
+    if (size == 0)
+        return;
+    std::size_t kept = 0;
+    for (std::size_t group = 0; group < indices.size(); group += size) {
+        const std::size_t end = std::min(group + size, indices.size());
+        if (std::all_of(indices.begin() + group, indices.begin() + end, [&](unsigned short i) { return i < limit; }))
+            for (std::size_t i = group; i < end; ++i)
+                indices[kept++] = indices[i];
+    }
+    indices.resize(kept);
+}
+
+void appendUtf8(std::string& out, std::uint32_t code)
+{
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xc0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xe0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    } else {
+        out += static_cast<char>(0xf0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    }
+}
+
+// UTF-16 text after its byte-order mark, as UTF-8; a lone surrogate becomes U+FFFD and
+// an odd last byte is dropped.
+std::string decodeUtf16(const unsigned char* data, std::size_t size, bool bigEndian)
+{
+    const std::size_t units = size / 2;
+    auto unit = [&](std::size_t i) -> std::uint32_t {
+        const std::uint32_t a = data[2 * i];
+        const std::uint32_t b = data[2 * i + 1];
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    std::string out;
+    out.reserve(units);
+    for (std::size_t i = 0; i < units; ++i) {
+        std::uint32_t code = unit(i);
+        if (code >= 0xd800 && code < 0xdc00 && i + 1 < units && unit(i + 1) >= 0xdc00 && unit(i + 1) < 0xe000)
+            code = 0x10000 + ((code - 0xd800) << 10) + (unit(++i) - 0xdc00);
+        else if (code >= 0xd800 && code < 0xe000)
+            code = 0xfffd;
+        appendUtf8(out, code);
+    }
+    return out;
+}
+
+// The bytes of a file. A large regular file is mapped: no copy, and populating the
+// mapping at once costs far less than a page fault per page of a fresh buffer. A small
+// one is read, since unmapping costs more than reading it (a TLB flush on every core).
+class FileBytes
+{
+public:
+    FileBytes() = default;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    ~FileBytes()
+    {
+        if (m_Map)
+            munmap(m_Map, m_Size);
+    }
+
+    // False when the file cannot be opened or read.
+    bool open(const std::string& path)
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool ok = readAll(fd);
+        ::close(fd);
+        return ok;
+    }
+    const char* data() const { return m_Map ? static_cast<const char*>(m_Map) : m_Buffer.data(); }
+    std::size_t size() const { return m_Map ? m_Size : m_Buffer.size(); }
+
+private:
+    static constexpr std::size_t c_MapFrom = 4u << 20;
+
+    bool readAll(int fd)
+    {
+        struct stat status;
+        if (fstat(fd, &status) != 0)
+            return false;
+        const auto size = static_cast<std::size_t>(status.st_size);
+        if (S_ISREG(status.st_mode) && size >= c_MapFrom) {
+            void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            if (map != MAP_FAILED) {
+                m_Map = map;
+                m_Size = size;
+                return true;
+            }
+        }
+        // A regular file is read up to the size it had when opened; anything else to its end.
+        const bool regular = S_ISREG(status.st_mode);
+        std::size_t filled = 0;
+        for (;;) {
+            if (filled == m_Buffer.size()) {
+                if (regular && filled == size)
+                    return true;
+                m_Buffer.resize(regular ? size : filled + 65536);
+            }
+            const ssize_t got = ::read(fd, &m_Buffer[filled], m_Buffer.size() - filled);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                m_Buffer.resize(filled);
+                return got == 0;
+            }
+            filled += static_cast<std::size_t>(got);
+        }
+    }
+
+    void* m_Map = nullptr;
+    std::size_t m_Size = 0;
+    std::string m_Buffer;
+};
+} // namespace
+
+// Working state of one geometric object.
+struct ASEReader::Object
+{
+    Rendering::Geometry* geometry = nullptr;
+    // Rows of the node matrix; the fourth is read and never used.
+    double rows[4][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}, {0.0, 0.0, 0.0}};
+    // The primitive of each face size (number of corners), in the order sizes first occur.
+    std::map<std::size_t, Rendering::Primitive*> primitives;
+    Rendering::Primitive* triangles = nullptr;
+    std::vector<unsigned short> normalIndices;
+    std::vector<unsigned short> corners;
+    std::uint32_t vertexCount = 0;
+    std::uint32_t faceCount = 0;
+    std::uint32_t texVertexCount = 0;
+    std::uint32_t texFaceCount = 0;
+    std::uint32_t colorVertexCount = 0;
+    std::uint32_t colorFaceCount = 0;
+    bool meshEntered = false;
+    bool materialRead = false;
+    std::uint32_t material = 0;
+    // Entries dropped because an index does not fit the 16-bit index lists.
+    std::size_t droppedWide = 0;
+};
+
+ASEReader::ASEReader() : m_Mesh(nullptr), m_MaterialCount(0), m_ObjectCount(0) {}
+
+ASEReader::~ASEReader() = default;
+
+bool ASEReader::load(const std::string& path, Rendering::Mesh* mesh)
+{
+    m_Mesh = mesh;
+    m_Path = path;
+    FileBytes file;
+    if (!file.open(path)) {
+        std::cout << "Couldn't find/load mesh : \"" << path << "\"" << std::endl;
+        return false;
+    }
+    return parseBytes(file.data(), file.size());
+}
+
+bool ASEReader::loadFromMemory(const char* data, std::size_t size, const std::string& path, Rendering::Mesh* mesh)
+{
+    m_Mesh = mesh;
+    m_Path = path;
+    return parseBytes(data, size);
+}
+
+bool ASEReader::parse(const std::string& text)
+{
+    return parseBytes(text.data(), text.size());
+}
+
+bool ASEReader::parseBytes(const char* data, std::size_t size)
+{
+    if (!m_Mesh)
+        return true;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    if (size >= 2 && ((bytes[0] == 0xff && bytes[1] == 0xfe) || (bytes[0] == 0xfe && bytes[1] == 0xff))) {
+        const std::string text = decodeUtf16(bytes + 2, size - 2, bytes[0] == 0xfe);
+        return parseText(text.data(), text.data() + text.size());
+    }
+    return parseText(data, data + size);
+}
+
+bool ASEReader::parseText(const char* begin, const char* end)
+{
+    ASEScanner in(begin, end);
+    while (in.next()) {
+        if (in.is(c_Scene))
+            readScene(in);
+        else if (in.is(c_GeomObject))
+            readGeometry(in);
+        else if (in.is(c_MaterialList))
+            readMaterialList(in);
+    }
+    return true;
+}
+
+bool ASEReader::parseScene(std::stringstream& stream)
+{
+    return parseFromStream(stream, &ASEReader::readScene);
+}
+
+bool ASEReader::parseMaterial(std::stringstream& stream)
+{
+    return parseFromStream(stream, &ASEReader::readMaterialList);
+}
+
+bool ASEReader::parseGeometry(std::stringstream& stream)
+{
+    return parseFromStream(stream, &ASEReader::readGeometry);
+}
+
+bool ASEReader::parseFromStream(std::stringstream& stream, bool (ASEReader::*block)(ASEScanner&))
+{
+    const std::streampos start = stream.tellg();
+    if (!m_Mesh || start == std::streampos(-1))
+        return false;
+    const std::string text = stream.str();
+    const std::size_t from = std::min(static_cast<std::size_t>(start), text.size());
+    ASEScanner in(text.data() + from, text.data() + text.size());
+    const bool ok = (this->*block)(in);
+    stream.seekg(start + static_cast<std::streamoff>(in.offset()));
+    if (in.remaining() == 0)
+        stream.setstate(std::ios::eofbit);
+    return ok;
+}
+
+bool ASEReader::readScene(ASEScanner& in)
+{
+    if (!fetch(in))
+        return false;
+    if (!in.is(c_Open))
+        return structureError();
+    return skipToClose(in);
+}
+
+bool ASEReader::readMaterialList(ASEScanner& in)
+{
+    if (!fetch(in))
+        return false;
+    if (!in.is(c_Open))
+        return structureError();
+    while (!in.is(c_Close)) {
+        if (in.is(c_MaterialCount)) {
+            if (!readCount(in, m_MaterialCount))
+                return false;
+            m_Textures.erase(m_Textures.lower_bound(m_MaterialCount), m_Textures.end());
+        } else if (in.is(c_Material)) {
+            if (!readMaterial(in))
+                return false;
+        }
+        if (!fetch(in))
+            return false;
+    }
+    return true;
+}
+
+bool ASEReader::readMaterial(ASEScanner& in)
+{
+    std::uint32_t index = 0;
+    bool tooLarge = false;
+    if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !fetch(in))
+        return false;
+    if (!in.is(c_Open))
+        return structureError();
+    // A material outside the table is read through but keeps no texture.
+    const bool inTable = !tooLarge && index < m_MaterialCount;
+    while (!in.is(c_Close)) {
+        if (in.is(c_MaterialMapBump)) {
+            if (!skipToClose(in))
+                return false;
+        } else if (in.is(c_MaterialMapDiffuse)) {
+            while (!in.is(c_Close)) {
+                if (in.is(c_MaterialBitmap) && !readBitmap(in, index, inTable))
+                    return false;
+                if (!fetch(in))
+                    return false;
+            }
+        }
+        if (!fetch(in))
+            return false;
+    }
+    return true;
+}
+
+bool ASEReader::readBitmap(ASEScanner& in, std::uint32_t material, bool inTable)
+{
+    // Tokens are joined without their separators up to one that ends with a quote, so
+    // blanks inside a quoted name are lost.
+    std::string name;
+    do {
+        if (!fetch(in))
+            return false;
+        name.append(in.token());
+    } while (in.token().back() != '"');
+    name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
+    if (name.find_first_of("/\\") == std::string::npos) {
+        const std::size_t slash = m_Path.rfind('/');
+        if (slash != std::string::npos)
+            name.insert(0, m_Path, 0, slash + 1);
+    }
+    if (!inTable)
+        return true;
+    if (Rendering::Texture* texture = Rendering::MaterialTexture::load(name)) {
+        m_Mesh->addTexture(texture);
+        m_Textures[material] = texture;
+    }
+    return true;
+}
+
+bool ASEReader::readGeometry(ASEScanner& in)
+{
+    Object object;
+    object.geometry = new Rendering::Geometry;
+    m_Mesh->addGeometry(object.geometry);
+    ++m_ObjectCount;
+    const bool ok = readObject(in, object);
+    dropOutOfRange(object);
+    if (ok)
+        finishObject(object);
+    if (object.droppedWide > 0)
+        std::cout << "[ASEReader]> Object " << m_ObjectCount << ": " << object.droppedWide
+                  << " entries with an index above 65535 dropped." << std::endl;
+    return ok;
+}
+
+bool ASEReader::readObject(ASEScanner& in, Object& object)
+{
+    if (!fetch(in))
+        return false;
+    if (!in.is(c_Open))
+        return structureError();
+    while (!in.is(c_Close)) {
+        if (in.is(c_MeshNodeTm)) {
+            if (!readNodeMatrix(in, object))
+                return false;
+        } else if (in.is(c_Mesh)) {
+            if (!fetch(in))
+                return false;
+            if (!in.is(c_Open))
+                return structureError();
+            if (!readMesh(in, object))
+                return false;
+            object.meshEntered = true;
+        } else if (in.is(c_MaterialRef)) {
+            std::uint32_t material = 0;
+            bool tooLarge = false;
+            if (!readIndex(in, c_UnsignedIntMax, material, tooLarge))
+                return false;
+            // A reference outside the material table is dropped.
+            if (!tooLarge && material < m_MaterialCount) {
+                object.material = material;
+                object.materialRead = true;
+            }
+        }
+        if (!fetch(in))
+            return false;
+    }
+    return true;
+}
+
+bool ASEReader::readNodeMatrix(ASEScanner& in, Object& object)
+{
+    while (!in.is(c_Close)) {
+        int row = -1;
+        if (in.is(c_MeshTmRow0))
+            row = 0;
+        else if (in.is(c_MeshTmRow1))
+            row = 1;
+        else if (in.is(c_MeshTmRow2))
+            row = 2;
+        else if (in.is(c_MeshTmRow3))
+            row = 3;
+        if (row >= 0 && !readDoubles(in, object.rows[row], 3))
+            return false;
+        if (!fetch(in))
+            return false;
+    }
+    return true;
+}
+
+bool ASEReader::readMesh(ASEScanner& in, Object& object)
+{
+    while (!in.is(c_Close)) {
+        if (!readMeshEntry(in, object) || !fetch(in))
+            return false;
+    }
+    return true;
+}
+
+bool ASEReader::readMeshEntry(ASEScanner& in, Object& object)
+{
+    if (in.token().size() < 6 || in.token()[1] != 'M')
+        return true;
+    if (in.is(c_MeshNumVertex))
+        return readCount(in, object.vertexCount);
+    if (in.is(c_MeshNumFaces))
+        return readCount(in, object.faceCount);
+    if (in.is(c_MeshVertexList))
+        return readVertexList(in, object);
+    if (in.is(c_MeshFaceList))
+        return readFaceList(in, object);
+    if (in.is(c_MeshNumTVertex))
+        return readCount(in, object.texVertexCount);
+    if (in.is(c_MeshTVertexList))
+        return readTexVertexList(in, object);
+    if (in.is(c_MeshNumTVFaces))
+        return readCount(in, object.texFaceCount);
+    if (in.is(c_MeshTFaceList))
+        return readTexFaceList(in, object);
+    if (in.is(c_MeshNumCVertex))
+        return readCount(in, object.colorVertexCount);
+    if (in.is(c_MeshColorVertexList))
+        return readColorVertexList(in, object);
+    if (in.is(c_MeshNumCVFaces))
+        return readCount(in, object.colorFaceCount);
+    if (in.is(c_MeshColorFaceList))
+        return skipToClose(in);
+    if (in.is(c_MeshNormals))
+        return readNormals(in, object);
+    return true;
+}
+
+bool ASEReader::readVertexList(ASEScanner& in, Object& object)
+{
+    if (object.vertexCount == 0)
+        return structureError();
+    std::vector<Vec3<double>>& vertices = object.geometry->getVertexArray();
+    vertices.reserve(vertices.size() + bounded(object.vertexCount, in.remaining(), c_ShortestLine));
+    const double(&r)[4][3] = object.rows;
+    do {
+        if (!fetch(in))
+            return false;
+        if (in.is(c_MeshVertex)) {
+            std::uint32_t index = 0;
+            bool tooLarge = false;
+            double v[3];
+            if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !readDoubles(in, v, 3))
+                return false;
+            // Rows of the node matrix times the position, then z up becomes y up.
+            const double x = r[0][0] * v[0] + r[0][1] * v[1] + r[0][2] * v[2];
+            const double y = r[1][0] * v[0] + r[1][1] * v[1] + r[1][2] * v[2];
+            const double z = r[2][0] * v[0] + r[2][1] * v[1] + r[2][2] * v[2];
+            vertices.emplace_back(x, z, -y);
+        }
+    } while (!in.is(c_Close));
+    return true;
+}
+
+bool ASEReader::readFaceList(ASEScanner& in, Object& object)
+{
+    do {
+        if (!fetch(in))
+            return false;
+        if (in.is(c_MeshFace) && !readFace(in, object))
+            return false;
+    } while (!in.is(c_Close));
+    return true;
+}
+
+bool ASEReader::readFace(ASEScanner& in, Object& object)
+{
+    // The face label ("12:"), then the two-character corner labels ("A:", "B:", "C:");
+    // the first token of another length ends the face and stays the current word.
+    if (!fetch(in) || !fetch(in))
+        return false;
+    object.corners.clear();
+    std::size_t corners = 0;
+    bool wide = false;
+    while (in.token().size() == 2) {
+        std::uint32_t index = 0;
+        bool tooLarge = false;
+        if (!readIndex(in, c_UnsignedIntMax, index, tooLarge))
+            return false;
+        ++corners;
+        if (tooLarge || index > c_UnsignedShortMax)
+            wide = true;
+        else
+            object.corners.push_back(static_cast<unsigned short>(index));
+        if (!fetch(in))
+            return false;
+    }
+    if (wide) {
+        ++object.droppedWide;
+        return true;
+    }
+    Rendering::Primitive*& primitive = object.primitives[corners];
+    if (!primitive) {
+        primitive = new Rendering::Primitive;
+        primitive->setAssociateGeometry(object.geometry);
+        primitive->setPrimitiveType(primitiveType(corners));
+        object.geometry->addPrimitive(primitive);
+        if (corners == 3) {
+            object.triangles = primitive;
+            primitive->getVertexIndicesArray().reserve(3 * bounded(object.faceCount, in.remaining(), c_ShortestLine));
+        }
+    }
+    std::vector<unsigned short>& indices = primitive->getVertexIndicesArray();
+    indices.insert(indices.end(), object.corners.begin(), object.corners.end());
+    return true;
+}
+
+bool ASEReader::readTexVertexList(ASEScanner& in, Object& object)
+{
+    if (object.texVertexCount == 0)
+        return structureError();
+    std::vector<Vec2<double>>& texCoords = object.geometry->getTexCoordArray();
+    texCoords.reserve(texCoords.size() + bounded(object.texVertexCount, in.remaining(), c_ShortestLine));
+    do {
+        if (!fetch(in))
+            return false;
+        if (in.is(c_MeshTVertex)) {
+            std::uint32_t index = 0;
+            bool tooLarge = false;
+            double uv[2];
+            if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !readDoubles(in, uv, 2))
+                return false;
+            texCoords.emplace_back(uv[0], uv[1]);
+        }
+    } while (!in.is(c_Close));
+    return true;
+}
+
+bool ASEReader::readTexFaceList(ASEScanner& in, Object& object)
+{
+    if (object.triangles) {
+        std::vector<unsigned short>& indices = object.triangles->getTexturesIndicesArray();
+        indices.reserve(indices.size() + 3 * bounded(object.texFaceCount, in.remaining(), c_ShortestLine));
+    }
+    do {
+        if (!fetch(in))
+            return false;
+        if (!in.is(c_MeshTFace))
+            continue;
+        std::uint32_t values[4];
+        bool wide = false;
+        for (int i = 0; i < 4; ++i) {
+            bool tooLarge = false;
+            if (!readIndex(in, c_UnsignedShortMax, values[i], tooLarge))
+                return false;
+            // The first value, the face number, is not used.
+            wide = wide || (i > 0 && tooLarge);
+        }
+        if (wide) {
+            ++object.droppedWide;
+        } else if (object.triangles) {
+            // Without a triangle list yet there is nothing to join: the face is dropped.
+            std::vector<unsigned short>& indices = object.triangles->getTexturesIndicesArray();
+            for (int i = 1; i < 4; ++i)
+                indices.push_back(static_cast<unsigned short>(values[i]));
+        }
+    } while (!in.is(c_Close));
+    return true;
+}
+
+bool ASEReader::readColorVertexList(ASEScanner& in, Object& object)
+{
+    if (object.colorVertexCount == 0)
+        return structureError();
+    std::vector<Vec3<double>>& colors = object.geometry->getColorArray();
+    colors.reserve(colors.size() + bounded(object.colorVertexCount, in.remaining(), c_ShortestLine));
+    do {
+        if (!fetch(in))
+            return false;
+        if (in.is(c_MeshVertexColor)) {
+            std::uint32_t index = 0;
+            bool tooLarge = false;
+            double rgb[3];
+            if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !readDoubles(in, rgb, 3))
+                return false;
+            colors.emplace_back(rgb[0], rgb[1], rgb[2]);
+        }
+    } while (!in.is(c_Close));
+    return true;
+}
+
+bool ASEReader::readNormals(ASEScanner& in, Object& object)
+{
+    // One normal per vertex: the count, but no more than the vertices there are.
+    std::vector<Vec3<double>>& normals = object.geometry->getNormalArray();
+    normals.resize(std::min<std::size_t>(object.vertexCount, object.geometry->getVertexArray().size()),
+                   Vec3<double>(0.0, 0.0, 0.0));
+    object.normalIndices.reserve(object.normalIndices.size() +
+                                 3 * bounded(object.faceCount, in.remaining(), 2 * c_ShortestLine));
+    const Vec3<double> unset(0.0, 0.0, 0.0);
+    do {
+        if (!fetch(in))
+            return false;
+        if (!in.is(c_MeshVertexNormal))
+            continue;
+        std::uint32_t index = 0;
+        bool tooLarge = false;
+        double n[3];
+        if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !readDoubles(in, n, 3))
+            return false;
+        if (tooLarge || index > c_UnsignedShortMax) {
+            ++object.droppedWide;
+            continue;
+        }
+        if (index >= normals.size())
+            continue;
+        // The first normal given for a vertex wins; every entry still names its vertex.
+        if (normals[index] == unset)
+            normals[index] = Vec3<double>(n[0], -n[2], n[1]);
+        object.normalIndices.push_back(static_cast<unsigned short>(index));
+    } while (!in.is(c_Close));
+    return true;
+}
+
+void ASEReader::finishObject(Object& object)
+{
+    if (object.materialRead) {
+        const auto slot = m_Textures.find(object.material);
+        Rendering::Texture* texture = slot == m_Textures.end() ? nullptr : slot->second;
+        for (auto& entry : object.primitives)
+            entry.second->setTexture(texture);
+    }
+    if (object.meshEntered) {
+        std::size_t left = object.primitives.size();
+        for (auto& entry : object.primitives) {
+            std::vector<unsigned short>& indices = entry.second->getNormalIndicesArray();
+            if (--left == 0)
+                indices = std::move(object.normalIndices);
+            else
+                indices = object.normalIndices;
+        }
+    }
+}
+
+void ASEReader::dropOutOfRange(Object& object)
+{
+    const Rendering::Geometry& geometry = *object.geometry;
+    for (auto& entry : object.primitives)
+        keepGroupsBelow(entry.second->getVertexIndicesArray(), entry.first, geometry.getVertexArray().size());
+    if (object.triangles)
+        keepGroupsBelow(object.triangles->getTexturesIndicesArray(), 3, geometry.getTexCoordArray().size());
+    keepGroupsBelow(object.normalIndices, 1, geometry.getNormalArray().size());
+}
+
+} // namespace Reader

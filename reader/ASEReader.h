@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace Rendering
+{
+class Mesh;
+class Texture;
+} // namespace Rendering
+
+namespace Reader
+{
+
+class ASEScanner;
+
+// Reads a model in the ASCII scene export format (ASE) into a Rendering::Mesh: one
+// geometry per geometric object, with its vertex positions, normals, texture coordinates
+// and colours, one primitive per face size, and the diffuse bitmap of the object's
+// material as the primitives' texture (the mesh owns those textures). Only a small part
+// of the format is understood; every other word is skipped. A file that starts with a
+// UTF-16 byte-order mark is decoded to 8-bit text first. Messages go to standard output.
+class ASEReader
+{
+public:
+    ASEReader();
+    ASEReader(const ASEReader&) = delete;
+    ASEReader& operator=(const ASEReader&) = delete;
+    // Destroys no texture, geometry or mesh.
+    ~ASEReader();
+
+    // Reads the file at `path` into `mesh`. False only when the file cannot be read
+    // ("Couldn't find/load mesh : "<path>""); a file with structure errors still gives
+    // true and keeps what was read ("[ASEReader]> Bad structure in ASE file." for each).
+    bool load(const std::string& path, Rendering::Mesh* mesh);
+    // Reads `size` bytes of ASE text into `mesh` as if they were the content of the file
+    // at `path` (bare bitmap names are taken from that file's folder). Always true.
+    bool loadFromMemory(const char* data, std::size_t size, const std::string& path, Rendering::Mesh* mesh);
+    // Reads ASE text into the mesh and path of the last load. Always true; with no mesh
+    // given yet it reads nothing.
+    bool parse(const std::string& text);
+
+    // Each reads one block from the stream, starting just after the block's keyword, into
+    // the mesh of the last load, and leaves the stream just after what it read. True when
+    // the block ended at its closing "}"; false after a structure error or without mesh.
+    bool parseScene(std::stringstream& stream);
+    bool parseMaterial(std::stringstream& stream);
+    bool parseGeometry(std::stringstream& stream);
+
+private:
+    struct Object;
+
+    bool parseBytes(const char* data, std::size_t size);
+    bool parseText(const char* begin, const char* end);
+    bool parseFromStream(std::stringstream& stream, bool (ASEReader::*block)(ASEScanner&));
+
+    bool readScene(ASEScanner& in);
+    bool readMaterialList(ASEScanner& in);
+    bool readMaterial(ASEScanner& in);
+    bool readBitmap(ASEScanner& in, std::uint32_t material, bool inTable);
+    bool readGeometry(ASEScanner& in);
+    bool readObject(ASEScanner& in, Object& object);
+    bool readNodeMatrix(ASEScanner& in, Object& object);
+    bool readMesh(ASEScanner& in, Object& object);
+    bool readMeshEntry(ASEScanner& in, Object& object);
+    bool readVertexList(ASEScanner& in, Object& object);
+    bool readFaceList(ASEScanner& in, Object& object);
+    bool readFace(ASEScanner& in, Object& object);
+    bool readTexVertexList(ASEScanner& in, Object& object);
+    bool readTexFaceList(ASEScanner& in, Object& object);
+    bool readColorVertexList(ASEScanner& in, Object& object);
+    bool readNormals(ASEScanner& in, Object& object);
+    void finishObject(Object& object);
+    void dropOutOfRange(Object& object);
+
+    Rendering::Mesh* m_Mesh;
+    // Material table: the diffuse texture of each material that has one, by index. Only
+    // filled slots are stored, so a huge material count costs nothing.
+    std::map<std::uint32_t, Rendering::Texture*> m_Textures;
+    std::string m_Path;
+    // Size of the material table ("*MATERIAL_COUNT").
+    std::uint32_t m_MaterialCount;
+    // Geometric objects read so far, for messages.
+    std::uint32_t m_ObjectCount;
+};
+
+} // namespace Reader

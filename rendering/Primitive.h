@@ -1,0 +1,62 @@
+#pragma once
+
+#include <vector>
+
+namespace Rendering
+{
+
+class Geometry;
+class Texture;
+
+// One indexed batch of one OpenGL begin mode: index lists into its geometry's arrays, an
+// optional texture, and the display list it is compiled into. It points at its geometry
+// and texture without owning them.
+class Primitive
+{
+public:
+    Primitive();
+    Primitive(const Primitive&) = delete;
+    Primitive& operator=(const Primitive&) = delete;
+    // Releases the index lists; the display list stays in the OpenGL context.
+    ~Primitive();
+
+    // The geometry whose arrays the indices refer to.
+    void setAssociateGeometry(Geometry* geometry) { m_Geometry = geometry; }
+    Geometry* getAssociateGeometry() const { return m_Geometry; }
+    // OpenGL begin mode: GL_POINTS, GL_LINES, GL_TRIANGLES, GL_QUADS or GL_POLYGON.
+    void setPrimitiveType(unsigned int type) { m_PrimitiveType = type; }
+    unsigned int getPrimitiveType() const { return m_PrimitiveType; }
+    // Texture applied while drawing; null for none.
+    void setTexture(Texture* texture) { m_Texture = texture; }
+    Texture* getTexture() const { return m_Texture; }
+
+    // The primitive's own index lists, to fill: one entry per emitted vertex.
+    std::vector<unsigned short>& getVertexIndicesArray() { return m_VertexIndices; }
+    std::vector<unsigned short>& getTexturesIndicesArray() { return m_TexturesIndices; }
+    std::vector<unsigned short>& getNormalIndicesArray() { return m_NormalIndices; }
+    std::vector<unsigned short>& getColorIndicesArray() { return m_ColorIndices; }
+
+    // Compiles the display list (the context must be current) and counts it in the
+    // render's display-list counter. Normals, colours and texture coordinates are emitted
+    // only when their index list is as long as the vertex index list; a face with an
+    // index outside its array is left out. A second call compiles into the same list.
+    void initDisplayList();
+    // True once initDisplayList() has run.
+    bool isCompiled() const { return m_DisplayList != 0; }
+    unsigned int getDisplayList() const { return m_DisplayList; }
+    // Applies the texture if any, calls the display list (compiling it first if it never
+    // was), then binds texture 0.
+    void draw();
+
+private:
+    Geometry* m_Geometry;
+    Texture* m_Texture;
+    unsigned int m_PrimitiveType;
+    unsigned int m_DisplayList;
+    std::vector<unsigned short> m_VertexIndices;
+    std::vector<unsigned short> m_TexturesIndices;
+    std::vector<unsigned short> m_NormalIndices;
+    std::vector<unsigned short> m_ColorIndices;
+};
+
+} // namespace Rendering

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "reader/ASETestSupport.h"
+#include "rendering/Geometry.h"
+#include "rendering/Primitive.h"
+
+namespace
+{
+using Rendering::Geometry;
+using Rendering::Primitive;
+using TestSupport::FakeTextures;
+using TestSupport::readAse;
+using V3 = Vec3<double>;
+using Indices = std::vector<unsigned short>;
+
+const std::string c_Bad = "[ASEReader]> Bad structure in ASE file.\n";
+
+// An object of three vertices and one face, with `extra` inside its mesh and `after` after it.
+std::string object(const std::string& extra = "", const std::string& after = "")
+{
+    return "*GEOMOBJECT {\n *MESH {\n  *MESH_NUMVERTEX 3\n  *MESH_VERTEX_LIST {\n   *MESH_VERTEX 0 1 2 3\n"
+           "   *MESH_VERTEX 1 4 5 6\n   *MESH_VERTEX 2 7 8 9\n  }\n  *MESH_FACE_LIST {\n"
+           "   *MESH_FACE 0: A: 0 B: 1 C: 2 AB: 1 BC: 1 CA: 0 *MESH_SMOOTHING 1 *MESH_MTLID 0\n  }\n" +
+           extra + " }\n" + after + "}\n";
+}
+
+TEST(ASEReaderTest, ConvertsPositionsNormalsAndKeepsCoordinatesAsWritten)
+{
+    const std::string node = "*NODE_TM { *TM_ROW0 1 0 0 *TM_ROW1 0 0 1 *TM_ROW2 0 -1 0 *TM_ROW3 5 5 5 }\n";
+    const std::string lists = "*MESH_NUMTVERTEX 1 *MESH_TVERTLIST { *MESH_TVERT 0 0.25 0.75 0.5 }\n"
+                              "*MESH_NUMCVERTEX 1 *MESH_CVERTLIST { *MESH_VERTCOL 0 0.1 0.2 0.3 }\n"
+                              "*MESH_NORMALS { *MESH_FACENORMAL 0 1 0 0 *MESH_VERTEXNORMAL 0 0 0 1\n"
+                              "*MESH_VERTEXNORMAL 1 1 0 0 *MESH_VERTEXNORMAL 0 1 0 0 }\n";
+    auto mesh = readAse(object(lists) + "*GEOMOBJECT {\n" + node + object().substr(14));
+    ASSERT_EQ(mesh->getGeometries().size(), 2u);
+    Geometry& plain = *mesh->getGeometries()[0];
+    EXPECT_EQ(plain.getVertexArray()[0], V3(1, 3, -2));
+    EXPECT_EQ(mesh->getGeometries()[1]->getVertexArray()[0], V3(1, -2, -3));
+    EXPECT_EQ(plain.getNormalArray(), (std::vector<V3>{V3(0, -1, 0), V3(1, 0, 0), V3(0, 0, 0)}));
+    ASSERT_EQ(plain.getPrimitives().size(), 1u);
+    Primitive& face = *plain.getPrimitives()[0];
+    EXPECT_EQ(face.getPrimitiveType(), static_cast<unsigned>(GL_TRIANGLES));
+    EXPECT_EQ(face.getVertexIndicesArray(), (Indices{0, 1, 2}));
+    // The first normal of a vertex wins, but every line still names its vertex.
+    EXPECT_EQ(face.getNormalIndicesArray(), (Indices{0, 1, 0}));
+    EXPECT_EQ(plain.getTexCoordArray()[0].x(), 0.25);
+    EXPECT_EQ(plain.getTexCoordArray()[0].y(), 0.75);
+    EXPECT_EQ(plain.getColorArray(), (std::vector<V3>{V3(0.1, 0.2, 0.3)}));
+}
+
+TEST(ASEReaderTest, GivesOnePrimitivePerFaceSizeInTheOrderSizesFirstOccur)
+{
+    std::string many;
+    for (int i = 0; i < 259; ++i)
+        many += " A: 0";
+    const std::string faces = "*MESH_FACE_LIST { *MESH_FACE 1: A: 0 B: 1 C: 2 D: 0 AB: 1\n"
+                              "*MESH_FACE 2: A: 2 B: 1 C: 0 E\n*MESH_FACE 3: A: 1 B: 2 AB:\n*MESH_FACE 4:" +
+                              many + " AB: }\n";
+    auto mesh = readAse(object(faces));
+    const auto& primitives = mesh->getGeometries()[0]->getPrimitives();
+    ASSERT_EQ(primitives.size(), 4u);
+    const unsigned types[] = {GL_TRIANGLES, GL_QUADS, GL_LINES, GL_POLYGON};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(primitives[i]->getPrimitiveType(), types[i]);
+    EXPECT_EQ(primitives[0]->getVertexIndicesArray(), (Indices{0, 1, 2, 2, 1, 0}));
+    EXPECT_EQ(primitives[1]->getVertexIndicesArray(), (Indices{0, 1, 2, 0}));
+    // 259 corners are not taken for 3 (a face size kept in 8 bits would be).
+    EXPECT_EQ(primitives[3]->getVertexIndicesArray().size(), 259u);
+}
+
+TEST(ASEReaderTest, MakesMaterialTexturesFromBitmapsThatTheMeshOwns)
+{
+    FakeTextures textures;
+    const std::string materials =
+        "*MATERIAL_LIST {\n *MATERIAL_COUNT 12\n"
+        " *MATERIAL 11 { *MATERIAL_NAME \"Wood\" *MAP_DIFFUSE { *MAP_NAME \"Map #1\" *BITMAP \"wood.png\" } }\n"
+        " *MATERIAL 3 { *MAP_DIFFUSE { *BITMAP \"C:\\maps\\dark oak.png\" } }\n"
+        " *MATERIAL 4 { *MAP_BUMP { *BITMAP \"bump.png\" } *MAP_DIFFUSE { *BITMAP \"sub/missing.png\" } }\n"
+        " *MATERIAL 12 { *MAP_DIFFUSE { *BITMAP \"outside.png\" } }\n}\n";
+    {
+        auto mesh = readAse(materials + object("", "*MATERIAL_REF 11\n") + object("", "*MATERIAL_REF 3\n") +
+                            object("", "*MATERIAL_REF 4\n") + object("", "*MATERIAL_REF 12\n"));
+        // Bare names are taken from the file's folder; blanks inside quotes are lost.
+        EXPECT_EQ(textures.paths,
+                  (std::vector<std::string>{"data/models/wood.png", "C:\\maps\\darkoak.png", "sub/missing.png"}));
+        const Rendering::Texture* expected[] = {FakeTextures::texture(1), FakeTextures::texture(2), nullptr, nullptr};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(mesh->getGeometries()[i]->getPrimitives()[0]->getTexture(), expected[i]) << "object " << i;
+    }
+    EXPECT_EQ(textures.released,
+              (std::vector<Rendering::Texture*>{FakeTextures::texture(1), FakeTextures::texture(2)}));
+
+    textures.paths.clear();
+    readAse(materials, nullptr, "piece.ase");
+    EXPECT_EQ(textures.paths[0], "wood.png");
+}
+
+TEST(ASEReaderTest, FollowsOnlyTheBlocksItKnows)
+{
+    FakeTextures textures;
+    // An unknown map block ends its material at its "}", and the material's "}" the list.
+    readAse("*MATERIAL_LIST { *MATERIAL_COUNT 2 *MATERIAL 0 { *MAP_SPECULAR { *BITMAP \"s.png\" }\n"
+            "*MAP_DIFFUSE { *BITMAP \"a.png\" } } *MATERIAL 1 { *MAP_DIFFUSE { *BITMAP \"b.png\" } } }\n");
+    EXPECT_TRUE(textures.paths.empty());
+    // An animation block ends its object early: the reference after it is not applied.
+    auto mesh = readAse("*MATERIAL_LIST { *MATERIAL_COUNT 1 *MATERIAL 0 { *MAP_DIFFUSE { *BITMAP \"a.png\" } } }\n" +
+                        object("", "*TM_ANIMATION { *CONTROL_POS_TRACK { *CONTROL_POS_SAMPLE 0 1 2 3 } }\n"
+                                   "*MATERIAL_REF 0\n") +
+                        object("", "*MATERIAL_REF 0\n"));
+    ASSERT_EQ(mesh->getGeometries().size(), 2u);
+    EXPECT_EQ(mesh->getGeometries()[0]->getPrimitives()[0]->getTexture(), nullptr);
+    EXPECT_EQ(mesh->getGeometries()[1]->getPrimitives()[0]->getTexture(), FakeTextures::texture(1));
+}
+
+TEST(ASEReaderTest, ReportsBadStructureAndGoesOnWithTheNextToken)
+{
+    // Each text breaks one block; the object after it must still be read.
+    const char* broken[] = {
+        "*SCENE x }",
+        "*MATERIAL_LIST x",
+        "*MATERIAL_LIST { *MATERIAL 0 x } }",
+        "*MATERIAL_LIST { *MATERIAL_COUNT - }",
+        "*MATERIAL_LIST { *MATERIAL x { } }",
+        "*GEOMOBJECT x",
+        "*GEOMOBJECT { *MESH x } }",
+        "*GEOMOBJECT { *MESH { *MESH_VERTEX_LIST { *MESH_VERTEX 0 1 2 3 } } }",
+        "*GEOMOBJECT { *MESH { *MESH_TVERTLIST { } } }",
+        "*GEOMOBJECT { *MESH { *MESH_NUMTVERTEX 0 *MESH_TVERTLIST { } } }",
+        "*GEOMOBJECT { *MESH { *MESH_CVERTLIST { } } }",
+        "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX x } }",
+        "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 99999999999 } }",
+        "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 1 *MESH_VERTEX_LIST { *MESH_VERTEX 0 1 a 3 } } }",
+        "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 1 *MESH_VERTEX_LIST { *MESH_VERTEX - 1 2 3 } } }",
+        "*GEOMOBJECT { *NODE_TM { *TM_ROW0 1 0 e } }",
+        "*GEOMOBJECT { *MESH { *MESH_FACE_LIST { *MESH_FACE 0: A: B: 1 C: 2 } } }",
+        "*GEOMOBJECT { *MESH { *MESH_TFACELIST { *MESH_TFACE 0 1 . 2 } } }",
+        "*GEOMOBJECT { *MESH { *MESH_NORMALS { *MESH_VERTEXNORMAL 0 1 0 +x } } }",
+        "*GEOMOBJECT { *MATERIAL_REF *MESH }",
+    };
+    const std::string good = "\n" + object() + "\n";
+    for (const char* text : broken) {
+        std::string output;
+        auto mesh = readAse(text + good, &output);
+        EXPECT_EQ(output, c_Bad) << text;
+        ASSERT_FALSE(mesh->getGeometries().empty()) << text;
+        EXPECT_EQ(mesh->getGeometries().back()->getVertexArray().size(), 3u) << text;
+    }
+    // Input that ends inside any block.
+    const char* cut[] = {"*SCENE {",
+                         "*SCENE",
+                         "*MATERIAL_LIST { *MATERIAL 0 { *MAP_DIFFUSE { *BITMAP \"a b",
+                         "*MATERIAL_LIST { *MATERIAL_COUNT",
+                         "*GEOMOBJECT { *NODE_TM { *TM_ROW0 1",
+                         "*GEOMOBJECT { *MESH { *MESH_FACE_LIST { *MESH_FACE 0:",
+                         "*GEOMOBJECT { *MESH { *MESH_CFACE"};
+    for (const char* text : cut) {
+        std::string output;
+        readAse(text, &output);
+        EXPECT_EQ(output, c_Bad) << text;
+    }
+    // An object cut short keeps what it read, without its material and normal indices.
+    FakeTextures textures;
+    auto mesh = readAse("*MATERIAL_LIST { *MATERIAL_COUNT 1 *MATERIAL 0 { *MAP_DIFFUSE { *BITMAP \"a\" } } }\n" +
+                        object("*MESH_NORMALS { *MESH_VERTEXNORMAL 0 0 0 1 }", "*MATERIAL_REF 0 *NODE_TM { "));
+    Primitive& face = *mesh->getGeometries()[0]->getPrimitives()[0];
+    EXPECT_EQ(face.getVertexIndicesArray().size(), 3u);
+    EXPECT_EQ(face.getTexture(), nullptr);
+    EXPECT_TRUE(face.getNormalIndicesArray().empty());
+}
+
+TEST(ASEReaderTest, DropsEntriesWhoseIndexLiesOutsideTheirArray)
+{
+    FakeTextures textures;
+    const std::string lists =
+        "*MESH_FACE_LIST { *MESH_FACE 1: A: 0 B: 1 C: 3 AB: *MESH_FACE 2: A: 0 B: 1 C: 70000 AB:\n"
+        "*MESH_FACE 3: A: 0 B: 4294967296 C: 1 AB: *MESH_FACE 4: A: 2 B: 1 C: 0 AB: }\n"
+        "*MESH_NUMTVERTEX 2 *MESH_TVERTLIST { *MESH_TVERT 0 0 0 *MESH_TVERT 1 1 1 }\n"
+        "*MESH_TFACELIST { *MESH_TFACE 0 0 1 1 *MESH_TFACE 1 0 1 2 *MESH_TFACE 2 0 70000 1 *MESH_TFACE 3 1 -0 1 }\n"
+        "*MESH_NORMALS { *MESH_VERTEXNORMAL 0 0 0 1 *MESH_VERTEXNORMAL 3 0 0 1 *MESH_VERTEXNORMAL 70000 0 0 1 }\n";
+    std::string output;
+    auto mesh = readAse("*MATERIAL_LIST { *MATERIAL_COUNT 1 *MATERIAL 7 { *MAP_DIFFUSE { *BITMAP \"a\" } } }\n" +
+                            object(lists, "*MATERIAL_REF 1\n") +
+                            "*GEOMOBJECT { *MESH { *MESH_TFACELIST { *MESH_TFACE 0 0 1 2 } } }\n",
+                        &output);
+    EXPECT_EQ(output, "[ASEReader]> Object 1: 4 entries with an index above 65535 dropped.\n");
+    EXPECT_TRUE(textures.paths.empty());
+    Primitive& face = *mesh->getGeometries()[0]->getPrimitives()[0];
+    EXPECT_EQ(face.getVertexIndicesArray(), (Indices{0, 1, 2, 2, 1, 0}));
+    EXPECT_EQ(face.getTexturesIndicesArray(), (Indices{0, 1, 1, 1, 0, 1}));
+    EXPECT_EQ(face.getNormalIndicesArray(), (Indices{0}));
+    EXPECT_EQ(face.getTexture(), nullptr);
+    EXPECT_TRUE(mesh->getGeometries()[1]->getPrimitives().empty());
+}
+
+TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("ase_reader_test_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // Over 4 MB: the file is mapped instead of read.
+    std::string big = object();
+    while (big.size() < (5u << 20))
+        big += "*COMMENT \"padding padding padding padding padding padding padding padding\"\n";
+    big += object();
+    std::ofstream((dir / "big.ASE.bak").string()) << big;
+    std::string output;
+    {
+        TestSupport::StdoutCapture capture;
+        Rendering::Mesh mesh((dir / "big.ASE.bak").string());
+        EXPECT_EQ(mesh.getGeometries().size(), 2u);
+        Rendering::Mesh missing((dir / "none.ase").string());
+        fs::create_directories(dir / "folder.ase");
+        Rendering::Mesh folder((dir / "folder.ase").string());
+        Rendering::Mesh other((dir / "piece.obj").string());
+        EXPECT_TRUE(missing.getGeometries().empty());
+        output = capture.text();
+    }
+    const std::string d = dir.string();
+    EXPECT_EQ(output, "Mesh File : \"" + d + "/big.ASE.bak\" loaded.\n" + "Couldn't find/load mesh : \"" + d +
+                          "/none.ase\"\nCouldn't load Mesh file : \"" + d + "/none.ase\"\n" +
+                          "Couldn't find/load mesh : \"" + d + "/folder.ase\"\nCouldn't load Mesh file : \"" + d +
+                          "/folder.ase\"\n" +
+                          "Unsupported format ... (supported format : ASE)\nCouldn't load Mesh file : \"" + d +
+                          "/piece.obj\"\n");
+    fs::remove_all(dir);
+}
+
+TEST(ASEReaderTest, ReadsOneBlockFromAStreamAndLeavesTheStreamAfterIt)
+{
+    Rendering::Mesh mesh;
+    Reader::ASEReader reader;
+    std::stringstream stream(object() + "*SCENE");
+    std::string word;
+    stream >> word;
+    EXPECT_FALSE(reader.parseGeometry(stream)); // no mesh to fill yet
+    reader.loadFromMemory("", 0, "piece.ase", &mesh);
+    EXPECT_TRUE(reader.parseGeometry(stream));
+    stream >> word;
+    EXPECT_EQ(word, "*SCENE");
+    EXPECT_EQ(mesh.getGeometries().size(), 1u);
+}
+} // namespace

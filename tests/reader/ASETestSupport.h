@@ -1,0 +1,77 @@
+#pragma once
+
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "reader/ASEReader.h"
+#include "rendering/MaterialTexture.h"
+#include "rendering/Mesh.h"
+
+namespace TestSupport
+{
+
+// Collects what is printed on standard output while it lives.
+class StdoutCapture
+{
+public:
+    StdoutCapture() : m_Saved(std::cout.rdbuf(m_Text.rdbuf())) {}
+    ~StdoutCapture() { std::cout.rdbuf(m_Saved); }
+    std::string text() const { return m_Text.str(); }
+
+private:
+    std::ostringstream m_Text;
+    std::streambuf* m_Saved;
+};
+
+// Stands in for the picture loading of material textures while it lives: every bitmap
+// path asked for is recorded, and gets a texture unless its name contains "missing".
+// A texture here is the index of its path in `paths`, plus one.
+class FakeTextures
+{
+public:
+    FakeTextures() : m_Saved(Rendering::MaterialTexture::setHooks({load, release, apply})) { current() = this; }
+    ~FakeTextures()
+    {
+        Rendering::MaterialTexture::setHooks(m_Saved);
+        current() = nullptr;
+    }
+    static Rendering::Texture* texture(std::size_t n) { return reinterpret_cast<Rendering::Texture*>(n); }
+
+    std::vector<std::string> paths;
+    std::vector<Rendering::Texture*> released;
+    std::vector<Rendering::Texture*> applied;
+
+private:
+    static FakeTextures*& current()
+    {
+        static FakeTextures* instance = nullptr;
+        return instance;
+    }
+    static Rendering::Texture* load(const std::string& path)
+    {
+        current()->paths.push_back(path);
+        return path.find("missing") == std::string::npos ? texture(current()->paths.size()) : nullptr;
+    }
+    static void release(Rendering::Texture* t) { current()->released.push_back(t); }
+    static void apply(Rendering::Texture* t) { current()->applied.push_back(t); }
+
+    Rendering::MaterialTexture::Hooks m_Saved;
+};
+
+// Reads ASE text into a new mesh as if it were the file at `path`, collecting the output.
+inline std::unique_ptr<Rendering::Mesh> readAse(const std::string& text, std::string* output = nullptr,
+                                                const std::string& path = "data/models/piece.ase")
+{
+    auto mesh = std::make_unique<Rendering::Mesh>();
+    StdoutCapture capture;
+    Reader::ASEReader reader;
+    reader.loadFromMemory(text.data(), text.size(), path, mesh.get());
+    if (output)
+        *output = capture.text();
+    return mesh;
+}
+
+} // namespace TestSupport
