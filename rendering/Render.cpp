@@ -19,6 +19,7 @@
 #include "core/Board.h"
 #include "core/CallBackPicking.h"
 #include "core/Drawable.h"
+#include "core/ImageManager.h"
 #include "core/Object.h"
 #include "core/Square.h"
 #include "rendering/Camera.h"
@@ -304,6 +305,9 @@ void Render::initGL()
     m_DefaultLight->setSpecularColor(specular);
     m_DefaultLight->setSpotExponent(1024.0f);
     m_DefaultLight->setSpotCutOff(60.0f);
+
+    // Pictures decoded before the window existed get their texture objects now.
+    Core::ImageManager::instance().initGL();
 
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

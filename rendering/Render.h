@@ -90,6 +90,9 @@ public:
     const Vec3<double>& getScale() const { return m_Scale; }
     Core::Board* getBoard() const { return m_Board; }
     Camera* getCamera() const { return m_Camera; }
+    // True when a GLSL program is ready to take the pictures' texture units; there is no
+    // shader yet, so pictures are bound on the active unit only.
+    bool hasShaderAvailable() const { return false; }
     unsigned int getNbDisplayList() const { return m_NbDisplayList; }
     void setNbDisplayList(unsigned int count) { m_NbDisplayList = count; }
     void setCameraSpeed(float degreesPerFrame) { m_CameraSpeed = degreesPerFrame; }

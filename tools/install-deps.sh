@@ -8,8 +8,10 @@ packages=(
   build-essential cmake pkg-config
   # the engine's libraries
   libgl-dev libglu1-mesa-dev freeglut3-dev libglew-dev libx11-dev libpng-dev libjpeg62-turbo-dev
-  # tests and benchmarks; clang and its runtime for the fuzzers
-  libgtest-dev clang libclang-rt-14-dev
+  # tests and benchmarks; stb_image is the independent decoder the picture tests compare with
+  libgtest-dev libstb-dev zlib1g-dev
+  # the fuzz harnesses (libFuzzer comes with clang's runtime libraries)
+  clang libclang-rt-14-dev
   # software OpenGL on a virtual display, and driving the demo from outside
   libgl1-mesa-dri xvfb xauth x11-utils xdotool imagemagick
 )

@@ -1,0 +1,325 @@
+#include "reader/JPEGReader.h"
+
+#include <jerror.h>
+
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <new>
+
+#include "reader/PictureSize.h"
+#include "rendering/Image.h"
+
+namespace Reader
+{
+
+int jpegerror = 0;
+
+namespace
+{
+constexpr const char* c_OpenFailed = "Couldn't find/load texture : \"";
+constexpr const char* c_ErrorOpening = "JPEG loader: Error opening file";
+constexpr const char* c_OutOfMemory = "JPEG loader: Out of memory error";
+constexpr const char* c_IllegalFile = "JPEG loader: Illegal jpeg file";
+constexpr const char* c_JFIF = "JFIF";
+constexpr std::size_t c_BufferSize = 4096;
+constexpr const char* c_StreamName = "<stream>";
+// Real progressive files have about ten scans. Each scan walks the whole picture, so a
+// small hostile file made of thousands of empty scans would keep the decoder busy for
+// minutes; libjpeg-turbo's own fuzzing stops at the same count.
+constexpr int c_MaxScans = 500;
+
+enum Reason
+{
+    c_NoError = 0,
+    c_OpenError = 1,
+    c_MemoryError = 2,
+    c_DataError = 3
+};
+
+// Everything that must outlive a jump out of libjpeg lives here, in the caller of the
+// function that sets the jump buffer, and is released there on every path.
+struct Decoding
+{
+    my_error_mgr jerr;
+    jpeg_progress_mgr progress;
+    jpeg_decompress_struct cinfo;
+    bool created = false;
+    unsigned char* pixels = nullptr;
+    int components = 0;
+    Reason failure = c_DataError;
+};
+
+void limitScans(j_common_ptr cinfo)
+{
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > c_MaxScans)
+        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+}
+
+// Runs libjpeg from the header to the end marker; a libjpeg error jumps back here and
+// the function returns false.
+bool decode(Decoding& d, std::istream& stream, const std::string& name)
+{
+    if (setjmp(d.jerr.setjmp_buffer))
+        return false;
+
+    jpeg_create_decompress(&d.cinfo);
+    d.created = true;
+    d.progress.progress_monitor = limitScans;
+    d.cinfo.progress = &d.progress;
+    jpeg_istream_src(&d.cinfo, &stream);
+    jpeg_read_header(&d.cinfo, TRUE);
+    if (!acceptPictureSize(name, d.cinfo.image_width, d.cinfo.image_height)) {
+        d.failure = c_MemoryError;
+        return false;
+    }
+    if (d.cinfo.jpeg_color_space == JCS_GRAYSCALE) {
+        d.cinfo.out_color_space = JCS_GRAYSCALE;
+        d.components = 1;
+    } else {
+        d.cinfo.out_color_space = JCS_RGB;
+        d.components = 3;
+    }
+    jpeg_start_decompress(&d.cinfo);
+
+    const std::size_t stride = static_cast<std::size_t>(d.cinfo.output_width) * d.cinfo.output_components;
+    const std::size_t height = d.cinfo.output_height;
+    JSAMPARRAY row = (*d.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.cinfo), JPOOL_IMAGE,
+                                                  static_cast<JDIMENSION>(stride), 1);
+    d.pixels = new (std::nothrow) unsigned char[stride * height];
+    if (!d.pixels) {
+        d.failure = c_MemoryError;
+        return false;
+    }
+    // The first decoded row is the top of the picture: it goes to the last buffer row.
+    while (d.cinfo.output_scanline < height) {
+        const std::size_t line = d.cinfo.output_scanline;
+        if (jpeg_read_scanlines(&d.cinfo, row, 1) != 1)
+            ERREXIT(&d.cinfo, JERR_INPUT_EOF);
+        copyScanline(d.pixels + stride * (height - 1 - line), row[0], static_cast<int>(stride));
+    }
+    jpeg_finish_decompress(&d.cinfo);
+    return true;
+}
+
+unsigned char* load(std::istream& stream, int* width, int* height, int* components, const std::string& name)
+{
+    jpegerror = c_NoError;
+    Decoding d;
+    d.cinfo.err = jpeg_std_error(&d.jerr.pub);
+    d.jerr.pub.error_exit = my_error_exit;
+    const bool decoded = decode(d, stream, name);
+    if (d.created)
+        jpeg_destroy_decompress(&d.cinfo);
+    if (!decoded) {
+        delete[] d.pixels;
+        jpegerror = d.failure;
+        return nullptr;
+    }
+    *width = static_cast<int>(d.cinfo.output_width);
+    *height = static_cast<int>(d.cinfo.output_height);
+    *components = d.components;
+    return d.pixels;
+}
+
+GLenum formatOf(int components)
+{
+    switch (components) {
+    case 1:
+        return GL_LUMINANCE;
+    case 2:
+        return GL_LUMINANCE_ALPHA;
+    case 3:
+        return GL_RGB;
+    case 4:
+        return GL_RGBA;
+    default:
+        return 0;
+    }
+}
+} // namespace
+
+bool readJPEGFile(const std::string& path, Rendering::Image* image)
+{
+    std::ifstream file(path, std::ios::in | std::ios::binary);
+    if (!file.is_open()) {
+        std::cout << c_OpenFailed << path << std::endl;
+        return false;
+    }
+    return readJPEGStream(file, image, path);
+}
+
+bool readJPEGStream(std::istream& stream, Rendering::Image* image, const std::string& name)
+{
+    int width = 0, height = 0, components = 0;
+    unsigned char* pixels = load(stream, &width, &height, &components, name);
+    if (!pixels)
+        return false;
+    const GLenum format = formatOf(components);
+    if (format == 0) {
+        delete[] pixels;
+        return false;
+    }
+    image->setData(width, height, 1, static_cast<int>(format), format, GL_UNSIGNED_BYTE, pixels);
+    return true;
+}
+
+unsigned char* simage_jpeg_load(std::istream& stream, int* width, int* height, int* components)
+{
+    return load(stream, width, height, components, c_StreamName);
+}
+
+int simage_jpeg_identify(const char*, const unsigned char* header, int headerlen)
+{
+    return headerlen >= 10 && std::memcmp(header + 6, c_JFIF, 4) == 0 ? 1 : 0;
+}
+
+int simage_jpeg_error(char* buffer, int bufferlen)
+{
+    const char* text = nullptr;
+    switch (jpegerror) {
+    case c_OpenError:
+        text = c_ErrorOpening;
+        break;
+    case c_MemoryError:
+        text = c_OutOfMemory;
+        break;
+    case c_DataError:
+        text = c_IllegalFile;
+        break;
+    default:
+        break;
+    }
+    if (text && buffer && bufferlen > 0)
+        std::strncpy(buffer, text, static_cast<std::size_t>(bufferlen));
+    return jpegerror;
+}
+
+void my_error_exit(j_common_ptr cinfo)
+{
+    // libjpeg is C: it is left through the jump buffer, never by an exception.
+    my_error_mgr* err = reinterpret_cast<my_error_mgr*>(cinfo->err);
+    std::longjmp(err->setjmp_buffer, 1);
+}
+
+unsigned char* copyScanline(unsigned char* dst, unsigned char* src, int len)
+{
+    std::memcpy(dst, src, static_cast<std::size_t>(len));
+    // Computed as an address: before the first row it points outside the buffer.
+    return reinterpret_cast<unsigned char*>(reinterpret_cast<std::uintptr_t>(dst) - static_cast<std::uintptr_t>(len));
+}
+
+void jpeg_istream_src(j_decompress_ptr cinfo, std::istream* stream)
+{
+    if (!cinfo->src) {
+        auto* record = static_cast<istream_source_mgr*>((*cinfo->mem->alloc_small)(
+            reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(istream_source_mgr)));
+        record->buffer = static_cast<JOCTET*>(
+            (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, c_BufferSize));
+        cinfo->src = &record->pub;
+    } else if (cinfo->src->init_source != init_source) {
+        // Another kind of source record is installed: it has no room for ours.
+        ERREXIT(cinfo, JERR_BUFFER_SIZE);
+    }
+    auto* src = reinterpret_cast<istream_source_mgr*>(cinfo->src);
+    src->pub.init_source = init_source;
+    src->pub.fill_input_buffer = fill_input_buffer;
+    src->pub.skip_input_data = skip_input_data;
+    src->pub.resync_to_restart = jpeg_resync_to_restart;
+    src->pub.term_source = term_source;
+    src->stream = stream;
+    src->pub.bytes_in_buffer = 0;
+    src->pub.next_input_byte = nullptr;
+}
+
+void init_source(j_decompress_ptr cinfo)
+{
+    reinterpret_cast<istream_source_mgr*>(cinfo->src)->start_of_file = TRUE;
+}
+
+boolean fill_input_buffer(j_decompress_ptr cinfo)
+{
+    auto* src = reinterpret_cast<istream_source_mgr*>(cinfo->src);
+    src->stream->read(reinterpret_cast<char*>(src->buffer), static_cast<std::streamsize>(c_BufferSize));
+    std::size_t n = static_cast<std::size_t>(src->stream->gcount());
+    if (n == 0) {
+        if (src->start_of_file)
+            ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        // A fake end-of-image marker lets a truncated picture finish cleanly.
+        src->buffer[0] = static_cast<JOCTET>(0xFF);
+        src->buffer[1] = static_cast<JOCTET>(JPEG_EOI);
+        n = 2;
+    }
+    src->pub.next_input_byte = src->buffer;
+    src->pub.bytes_in_buffer = n;
+    src->start_of_file = FALSE;
+    return TRUE;
+}
+
+void skip_input_data(j_decompress_ptr cinfo, long num_bytes)
+{
+    if (num_bytes <= 0)
+        return;
+    jpeg_source_mgr* src = cinfo->src;
+    std::size_t count = static_cast<std::size_t>(num_bytes);
+    while (count > src->bytes_in_buffer) {
+        count -= src->bytes_in_buffer;
+        fill_input_buffer(cinfo);
+    }
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= count;
+}
+
+void term_source(j_decompress_ptr) {}
+
+void jpeg_stream_dest(j_compress_ptr cinfo, std::ostream* stream)
+{
+    if (!cinfo->dest) {
+        cinfo->dest = static_cast<jpeg_destination_mgr*>((*cinfo->mem->alloc_small)(
+            reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(ostream_destination_mgr)));
+    } else if (cinfo->dest->init_destination != init_destination) {
+        ERREXIT(cinfo, JERR_BUFFER_SIZE);
+    }
+    auto* dest = reinterpret_cast<ostream_destination_mgr*>(cinfo->dest);
+    dest->pub.init_destination = init_destination;
+    dest->pub.empty_output_buffer = empty_output_buffer;
+    dest->pub.term_destination = term_destination;
+    dest->stream = stream;
+}
+
+void init_destination(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<ostream_destination_mgr*>(cinfo->dest);
+    dest->buffer = static_cast<JOCTET*>(
+        (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, c_BufferSize));
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = c_BufferSize;
+}
+
+boolean empty_output_buffer(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<ostream_destination_mgr*>(cinfo->dest);
+    if (!dest->stream->write(reinterpret_cast<const char*>(dest->buffer), static_cast<std::streamsize>(c_BufferSize)))
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = c_BufferSize;
+    return TRUE;
+}
+
+void term_destination(j_compress_ptr cinfo)
+{
+    auto* dest = reinterpret_cast<ostream_destination_mgr*>(cinfo->dest);
+    const std::size_t count = c_BufferSize - dest->pub.free_in_buffer;
+    if (count > 0 &&
+        !dest->stream->write(reinterpret_cast<const char*>(dest->buffer), static_cast<std::streamsize>(count)))
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+    dest->stream->flush();
+    if (!*dest->stream)
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+} // namespace Reader

@@ -1,0 +1,17 @@
+#include "reader/PictureSize.h"
+
+#include <iostream>
+
+namespace Reader
+{
+
+bool acceptPictureSize(const std::string& name, std::uint64_t width, std::uint64_t height)
+{
+    if (width <= c_MaxPictureSide && height <= c_MaxPictureSide)
+        return true;
+    std::cout << "Picture too large : \"" << name << "\" is " << width << " x " << height << " pixels (at most "
+              << c_MaxPictureSide << " x " << c_MaxPictureSide << ")." << std::endl;
+    return false;
+}
+
+} // namespace Reader

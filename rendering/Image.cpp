@@ -1,0 +1,198 @@
+#include "rendering/Image.h"
+
+#include <GL/gl.h>
+
+#include <cstring>
+#include <iostream>
+#include <new>
+
+#include "reader/JPEGReader.h"
+#include "reader/PNGReader.h"
+
+namespace Rendering
+{
+
+namespace
+{
+constexpr const char* c_Loaded = "Image File : \"";
+constexpr const char* c_LoadedEnd = "\" loaded.";
+constexpr const char* c_LoadFailed = "Couldn't load Image file : \"";
+constexpr const char* c_Unsupported = "Unsupported format ... (supported format : PNG / JPG)";
+constexpr const char* c_AlreadyReduced = "Already Reduced ...";
+
+bool contains(const std::string& path, const char* text)
+{
+    return path.find(text) != std::string::npos;
+}
+
+// Negative sizes handed to setData count as empty.
+std::uint64_t dimension(int value)
+{
+    return value > 0 ? static_cast<std::uint64_t>(value) : 0;
+}
+} // namespace
+
+Image::Image()
+    : m_IsReduced(false), m_Width(0), m_ImageDepth(0), m_Height(0), m_InternalFormat(0), m_Id(0), m_Format(0),
+      m_Type(0), m_Data(nullptr)
+{
+}
+
+Image::Image(const std::string& path) : Image()
+{
+    if (load(path))
+        std::cout << c_Loaded << path << c_LoadedEnd << std::endl;
+    else
+        std::cout << c_LoadFailed << path << "\"" << std::endl;
+}
+
+Image::Image(const Image& other)
+    : m_IsReduced(false), m_Width(other.m_Width), m_ImageDepth(other.m_ImageDepth), m_Height(other.m_Height),
+      m_InternalFormat(other.m_InternalFormat), m_Id(0), m_Format(other.m_Format), m_Type(other.m_Type), m_Data(nullptr)
+{
+    if (!other.m_Data)
+        return;
+    const std::uint64_t size = getMemoryUsage();
+    m_Data = new unsigned char[size];
+    std::memcpy(m_Data, other.m_Data, size);
+}
+
+Image::~Image()
+{
+    unLoad();
+}
+
+bool Image::load(const std::string& path)
+{
+    if (contains(path, ".png") || contains(path, ".PNG"))
+        return Reader::readPNGFile(path, this);
+    if (contains(path, ".jpg") || contains(path, ".jpeg") || contains(path, ".JPG") || contains(path, ".JPEG"))
+        return Reader::readJPEGFile(path, this);
+    std::cout << c_Unsupported << std::endl;
+    return false;
+}
+
+void Image::setData(int width, int height, int depth, int internalFormat, unsigned int format, unsigned int type,
+                    unsigned char* data)
+{
+    if (m_Data != data)
+        delete[] m_Data;
+    m_Width = width;
+    m_Height = height;
+    m_ImageDepth = depth;
+    m_InternalFormat = internalFormat;
+    m_Format = format;
+    m_Type = type;
+    m_Data = data;
+}
+
+void Image::unLoad()
+{
+    m_Width = m_ImageDepth = m_Height = m_InternalFormat = 0;
+    m_Format = m_Type = 0;
+    delete[] m_Data;
+    m_Data = nullptr;
+}
+
+unsigned int Image::getBytesPerPixel() const
+{
+    unsigned int channels = 4;
+    switch (m_Format) {
+    case GL_LUMINANCE:
+    case GL_ALPHA:
+    case GL_RED:
+    case GL_GREEN:
+    case GL_BLUE:
+    case GL_INTENSITY:
+        channels = 1;
+        break;
+    case GL_LUMINANCE_ALPHA:
+        channels = 2;
+        break;
+    case GL_RGB:
+    case GL_BGR:
+        channels = 3;
+        break;
+    default:
+        break;
+    }
+    return m_Type == GL_UNSIGNED_SHORT || m_Type == GL_SHORT ? channels * 2 : channels;
+}
+
+std::uint64_t Image::getMemoryUsage() const
+{
+    return dimension(m_Width) * dimension(m_Height) * getBytesPerPixel();
+}
+
+void Image::initGL()
+{
+    if (!m_Data)
+        return;
+    glGenTextures(1, &m_Id);
+    glBindTexture(GL_TEXTURE_2D, m_Id);
+    // Rows are packed without padding; OpenGL's default would expect 4-byte aligned rows.
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, m_Width, m_Height, 0, m_Format, m_Type, m_Data);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+void Image::reduceToLimit()
+{
+    if (m_IsReduced) {
+        std::cout << c_AlreadyReduced << std::endl;
+        return;
+    }
+    if (!m_Data)
+        return;
+    const std::uint64_t b = getBytesPerPixel();
+    const std::uint64_t total = getMemoryUsage();
+    const std::uint64_t row = dimension(m_Width) * b;
+    const std::uint64_t quarter = total / 4;
+    unsigned char* reduced = new (std::nothrow) unsigned char[quarter];
+    if (!reduced)
+        return;
+    // The allocation may have run the memory policy, which halves this picture too.
+    if (m_IsReduced) {
+        delete[] reduced;
+        return;
+    }
+
+    std::uint64_t d = 0;
+    for (std::uint64_t s = 0; s < total; s += 2 * b) {
+        if ((s / row) % 2 == 1)
+            s += row;
+        for (std::uint64_t i = s; i < s + b && i < total && d < quarter; ++i)
+            reduced[d++] = m_Data[i];
+    }
+    delete[] m_Data;
+    m_Data = reduced;
+    m_Width /= 2;
+    m_Height /= 2;
+
+    // Only a picture already on the graphics side is uploaded again; the start-up upload
+    // or the first apply() takes care of the others.
+    if (m_Id != 0) {
+        const GLuint replaced = m_Id;
+        initGL();
+        glDeleteTextures(1, &replaced);
+    }
+    m_IsReduced = true;
+}
+
+void Image::apply()
+{
+    if (m_Id == 0 && m_Data)
+        initGL();
+    glBindTexture(GL_TEXTURE_2D, m_Id);
+}
+
+void Image::unApply()
+{
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+} // namespace Rendering

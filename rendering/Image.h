@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Rendering
+{
+
+// One decoded picture: the pixels handed over by the PNG or JPEG reader (rows bottom-up,
+// without row padding) and the OpenGL texture object they are uploaded to. Pictures are
+// normally owned by Core::ImageManager, which shares one Image per file path.
+// GL types are spelled as the unsigned int they are, so that this header does not pull in
+// an OpenGL header ahead of GLEW's.
+class Image
+{
+public:
+    // An empty picture: not loaded, no texture object.
+    Image();
+    // Decodes the file (PNG for a path containing ".png"/".PNG", JPEG for ".jpg", ".jpeg",
+    // ".JPG", ".JPEG") and prints one line on standard output saying whether it loaded.
+    explicit Image(const std::string& path);
+    // Copies the pixels into a new buffer; the copy has no texture object and is not reduced.
+    Image(const Image& other);
+    Image& operator=(const Image&) = delete;
+    // Frees the pixels; the texture object, if any, is left to the context.
+    ~Image();
+
+    // Chooses the reader by the path's extension; true when it decoded the picture.
+    bool load(const std::string& path);
+    // Called by the readers: stores the picture and takes ownership of `data` (new[]).
+    // A buffer held before is freed.
+    void setData(int width, int height, int depth, int internalFormat, unsigned int format, unsigned int type,
+                 unsigned char* data);
+    // Frees the pixels and clears every field but the texture name and the reduced flag.
+    void unLoad();
+    bool isLoaded() const { return m_Data != nullptr; }
+
+    // Texture object name; 0 until initGL (or the first apply) has run.
+    unsigned int getId() const { return m_Id; }
+    // Bytes of decoded pixels held: width x height x getBytesPerPixel().
+    std::uint64_t getMemoryUsage() const;
+    // Bytes per pixel of the buffer as the reader delivered it: 1 for GL_LUMINANCE and
+    // GL_ALPHA, 2 for GL_LUMINANCE_ALPHA, 3 for GL_RGB, 4 for GL_RGBA and any other format,
+    // twice that for 16-bit samples.
+    unsigned int getBytesPerPixel() const;
+
+    // Creates a texture object and uploads the pixels (needs a current context); an
+    // unloaded picture gets none.
+    void initGL();
+    // Halves the picture once by keeping one pixel of every 2 x 2 block; a picture that
+    // had a texture object is uploaded under a new one and the old one deleted (the others
+    // are uploaded by initGL or their first apply). A second call prints
+    // "Already Reduced ..." and changes nothing; when the smaller buffer cannot be
+    // allocated the picture is left as it was.
+    void reduceToLimit();
+    // Binds the picture on the active texture unit; a loaded picture without texture
+    // object (added after the start-up upload) is uploaded first.
+    void apply();
+    // Binds no texture on the active unit.
+    static void unApply();
+
+    int getWidth() const { return m_Width; }
+    int getHeight() const { return m_Height; }
+    int getDepth() const { return m_ImageDepth; }
+    int getInternalFormat() const { return m_InternalFormat; }
+    unsigned int getFormat() const { return m_Format; }
+    unsigned int getType() const { return m_Type; }
+    const unsigned char* getData() const { return m_Data; }
+    bool isReduced() const { return m_IsReduced; }
+
+private:
+    bool m_IsReduced;
+    int m_Width;
+    int m_ImageDepth;
+    int m_Height;
+    int m_InternalFormat;
+    unsigned int m_Id;     // GLuint
+    unsigned int m_Format; // GLenum
+    unsigned int m_Type;   // GLenum
+    unsigned char* m_Data;
+};
+
+} // namespace Rendering

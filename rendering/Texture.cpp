@@ -1,0 +1,77 @@
+#include "rendering/Texture.h"
+
+#include <GL/gl.h>
+
+#include <fstream>
+
+#include "core/ImageManager.h"
+#include "rendering/Image.h"
+
+namespace Rendering
+{
+
+namespace
+{
+constexpr const char* c_NormalSuffix = "_normal";
+}
+
+Texture::Texture(const std::string& fileName) : m_Image(nullptr), m_NormalImage(nullptr), m_FileName(fileName)
+{
+    Core::ImageManager& cache = Core::ImageManager::instance();
+    cache.registerTexture(this);
+    cache.addImage(m_FileName, m_Image);
+    if (!m_Image)
+        return;
+    // Probing first keeps a texture without normal map free of load-failure messages.
+    const std::string normalPath = normalMapPath(m_FileName);
+    if (std::ifstream(normalPath, std::ios::in | std::ios::binary).is_open())
+        cache.addImage(normalPath, m_NormalImage);
+}
+
+Texture::~Texture()
+{
+    Core::ImageManager::unregisterTexture(this);
+}
+
+bool Texture::isLoaded() const
+{
+    return m_Image && m_Image->isLoaded();
+}
+
+void Texture::apply()
+{
+    if (!m_Image) {
+        unApply();
+        return;
+    }
+    m_Image->apply();
+}
+
+void Texture::unApply()
+{
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+std::string Texture::normalMapPath(const std::string& fileName)
+{
+    const std::string::size_type dot = fileName.rfind('.');
+    if (dot == std::string::npos)
+        return fileName + c_NormalSuffix;
+    return fileName.substr(0, dot) + c_NormalSuffix + fileName.substr(dot);
+}
+
+void Texture::forgetImage(const Image* image)
+{
+    if (m_Image == image)
+        m_Image = nullptr;
+    if (m_NormalImage == image)
+        m_NormalImage = nullptr;
+}
+
+void Texture::forgetImages()
+{
+    m_Image = nullptr;
+    m_NormalImage = nullptr;
+}
+
+} // namespace Rendering

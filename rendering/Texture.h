@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+
+namespace Core
+{
+class ImageManager;
+}
+
+namespace Rendering
+{
+
+class Image;
+
+// What a drawable or a mesh primitive is drawn with: the diffuse picture of a file and,
+// when a file of the same name with "_normal" before the extension exists, a normal map.
+// Both pictures come from Core::ImageManager and are shared with every other texture made
+// from the same files; the texture does not own them.
+class Texture
+{
+public:
+    // Decodes (or finds in the cache) the picture and its normal map, if that file exists.
+    explicit Texture(const std::string& fileName);
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+    // Leaves the pictures in the cache.
+    ~Texture();
+
+    // True when the diffuse picture is decoded and still cached.
+    bool isLoaded() const;
+    // Binds the diffuse picture on the active texture unit; a texture without picture
+    // binds texture 0.
+    void apply();
+    // Binds no texture on the active unit.
+    static void unApply();
+
+    Image* getImage() const { return m_Image; }
+    // The normal map, or null when there is none.
+    Image* getNormalImage() const { return m_NormalImage; }
+    const std::string& getFileName() const { return m_FileName; }
+
+    // The normal-map path of a picture path: "_normal" inserted before the last ".".
+    static std::string normalMapPath(const std::string& fileName);
+
+private:
+    friend class Core::ImageManager;
+    // Called by the cache when it deletes a picture, or all of them at exit.
+    void forgetImage(const Image* image);
+    void forgetImages();
+
+    Image* m_Image;
+    Image* m_NormalImage;
+    std::string m_FileName;
+};
+
+} // namespace Rendering
