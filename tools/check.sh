@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test on a virtual X display; then
-# builds again with AddressSanitizer and UndefinedBehaviorSanitizer and runs them again.
+# Installs what is missing, builds, and runs every test on a virtual X display; installs
+# the build and builds the examples against it, and makes the Debian package
+# (tools/check-install.sh); then builds again with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs the tests again.
 # Last, short runs of the libFuzzer harnesses (clang, AddressSanitizer, UBSan).
 # Usage: bash tools/check.sh            (from the repository root)
 set -euo pipefail
@@ -24,6 +26,9 @@ run_suite() {
 
 echo "== Plain build and tests"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+echo "== Installed library, examples built against it, and the Debian package"
+"${xvfb[@]}" bash tools/check-install.sh build
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build and tests"
 # The GL driver and the window system keep allocations until exit that are not ours.

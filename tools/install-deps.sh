@@ -14,6 +14,9 @@ packages=(
   clang libclang-rt-14-dev
   # software OpenGL on a virtual display, and driving the demo from outside
   libgl1-mesa-dri xvfb xauth x11-utils xdotool imagemagick
+  # the Debian package: CPack finds the programs with file, their libraries' packages with
+  # dpkg-shlibdeps
+  file dpkg-dev
 )
 
 missing=()
