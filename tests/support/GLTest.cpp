@@ -92,7 +92,7 @@ Vec3<double> GLTest::project(const Vec3<double>& point)
     return Vec3<double>(wx, viewport[3] - wy, wz);
 }
 
-void GLTest::pointAt(double gridX, double gridY, double height)
+Vec3<double> GLTest::onScreen(double gridX, double gridY, double height)
 {
     // Where the frame draws the board point: camera view, scene scale, board turn and
     // centring, all read back from OpenGL or taken from the engine.
@@ -105,6 +105,12 @@ void GLTest::pointAt(double gridX, double gridY, double height)
     glTranslated(board->getSize().x() / -2.0, 0.0, board->getSize().y() / 2.0);
     const Vec3<double> w = project(Vec3<double>(gridX, height, -gridY));
     glPopMatrix();
+    return w;
+}
+
+void GLTest::pointAt(double gridX, double gridY, double height)
+{
+    const Vec3<double> w = onScreen(gridX, gridY, height);
     Rendering::passiveMotionEvent(static_cast<int>(w.x()), static_cast<int>(w.y()));
     Rendering::Render::instance().loop();
 }

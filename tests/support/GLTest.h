@@ -38,6 +38,8 @@ protected:
     static std::vector<std::uint8_t> readPixels(int x, int y, int w, int h);
     // Window position (y downward) where a point lands under the current matrices.
     static Vec3<double> project(const Vec3<double>& point);
+    // Window position (y downward) where the frame draws a board point.
+    static Vec3<double> onScreen(double gridX, double gridY, double height = 0.001);
     // Rests the pointer over a board point and draws one frame (the pick pass finds it).
     static void pointAt(double gridX, double gridY, double height = 0.001);
 };
