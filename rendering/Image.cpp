@@ -1,6 +1,6 @@
 #include "rendering/Image.h"
 
-#include <GL/gl.h>
+#include <GL/glew.h>
 
 #include <cstring>
 #include <iostream>
@@ -8,6 +8,8 @@
 
 #include "reader/JPEGReader.h"
 #include "reader/PNGReader.h"
+#include "rendering/Render.h"
+#include "rendering/Shader.h"
 
 namespace Rendering
 {
@@ -183,8 +185,17 @@ void Image::reduceToLimit()
     m_IsReduced = true;
 }
 
+Shader* Image::drawingShader()
+{
+    const Render* render = Render::existing();
+    return render && render->hasShaderAvailable() ? render->getShader() : nullptr;
+}
+
 void Image::apply()
 {
+    // The program's unit first, so that a late upload lands on unit 0 as well.
+    if (Shader* shader = drawingShader())
+        shader->setTexture2DParameter("TextureID", m_Id, 0);
     if (m_Id == 0 && m_Data)
         initGL();
     glBindTexture(GL_TEXTURE_2D, m_Id);
@@ -192,6 +203,13 @@ void Image::apply()
 
 void Image::unApply()
 {
+    // Under a program a normal map may be bound on unit 1: left there, it would shade the
+    // next drawing in plain colour.
+    if (drawingShader()) {
+        glActiveTexture(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glActiveTexture(GL_TEXTURE0);
+    }
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 

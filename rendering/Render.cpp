@@ -26,6 +26,7 @@
 #include "rendering/HUD.h"
 #include "rendering/Input.h"
 #include "rendering/Light.h"
+#include "rendering/Shader.h"
 
 float rot = 0.0f;
 
@@ -110,8 +111,8 @@ Render* Render::existing()
 
 Render::Render()
     : m_Width(1024), m_Height(728), m_Scale(0.0, 0.0, 0.0), m_FullScreen(false), m_Camera(new Camera), m_Board(nullptr),
-      m_CameraSpeed(1.0f), m_LastTime(1000.0), m_FrameCount(0), m_NbDisplayList(0), m_DefaultLight(nullptr),
-      m_ClickedSquare(nullptr)
+      m_CameraSpeed(1.0f), m_LastTime(1000.0), m_FrameCount(0), m_ShaderAvailable(false), m_Shader(nullptr),
+      m_NbDisplayList(0), m_DefaultLight(nullptr), m_ClickedSquare(nullptr)
 {
     m_Camera->setIsFree(true);
 }
@@ -136,6 +137,27 @@ void Render::setSize(unsigned int width, unsigned int height)
 {
     m_Width = width;
     m_Height = height;
+}
+
+void Render::setShaderFiles(const std::string& vertexFile, const std::string& fragmentFile)
+{
+    if (!m_Shader)
+        m_Shader = new Shader;
+    m_Shader->setVertexFile(vertexFile);
+    m_Shader->setFragmentFile(fragmentFile);
+}
+
+bool Render::hasShaderAvailable() const
+{
+    return m_Shader && m_ShaderAvailable && m_Shader->isLinked();
+}
+
+void Render::removeShader()
+{
+    if (hasShaderAvailable())
+        Shader::unApply();
+    delete m_Shader;
+    m_Shader = nullptr;
 }
 
 void Render::addCallBackPicking(Core::CallBackPicking* callback)
@@ -314,9 +336,27 @@ void Render::initGL()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     std::cout << " OK" << std::endl;
 
+    whiteDefaultTexture();
+
     std::cout << "Initializing GLEW & Shader : " << std::flush;
     glewInit();
+    m_ShaderAvailable = Shader::shaderIsAvailable();
     std::cout << " OK" << std::endl;
+    if (m_Shader && m_ShaderAvailable) {
+        // A program built by an earlier initGL may still be in use.
+        Shader::unApply();
+        m_Shader->init();
+    }
+}
+
+void Render::whiteDefaultTexture()
+{
+    // A unit without picture samples texture 0. Left without image it is incomplete, which
+    // a GLSL program samples as black (a piece in colour would be drawn black); one white
+    // texel leaves colours unchanged there and, modulating by one, in the fixed pipeline.
+    static const GLubyte white[4] = {255, 255, 255, 255};
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
 }
 
 void Render::installCallbacks()
@@ -339,6 +379,9 @@ void Render::loop()
     glScaled(m_Scale.x(), m_Scale.y(), m_Scale.z());
     glRotated(rot, 0.0, 1.0, 0.0);
 
+    // Selection runs through the fixed pipeline.
+    if (m_ShaderAvailable)
+        Shader::unApply();
     if (m_Board) {
         startPicking(mouseX, mouseY);
         m_Board->draw();
@@ -349,6 +392,8 @@ void Render::loop()
         if (hud)
             hud->draw();
 
+    if (hasShaderAvailable())
+        m_Shader->apply();
     for (Light* light : m_Lights)
         light->apply();
 

@@ -63,6 +63,7 @@ CheckersScene::CheckersScene()
     render.pushBackHUD(m_Message.get());
     render.addCallBackPicking(m_Rules.get());
     render.setCameraSpeed(c_BoardTurnSpeed);
+    render.setShaderFiles(m_Roots.shader + "per_pixel_true_phong.vert", m_Roots.shader + "per_pixel_true_phong.frag");
     const double scale = c_SceneScale;
     render.setParams(c_Title, Vec3<double>(scale, scale, scale), m_Board.get());
 }
