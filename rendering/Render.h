@@ -58,7 +58,9 @@ public:
     bool run();
     // The window part of run(): GLUT initialisation, display mode, size, position, title,
     // full screen when asked. One window per process: false, with a message on standard
-    // error, when there is no X display to open it on or it is already open.
+    // error, when there is no X display to open it on or it is already open. Before the
+    // driver loads, glibc's allocator is set to keep freed memory for reuse (the software
+    // driver frees and allocates large blocks every frame).
     bool openWindow();
     // OpenGL state, start-up view, default light, GLEW and the GLSL program named by
     // setShaderFiles (built when the driver offers GLSL); needs a current context.
