@@ -128,6 +128,10 @@ void Image::initGL()
 {
     if (!m_Data)
         return;
+    // The upload happens at start-up or at a first draw: whatever was bound stays bound, so
+    // that drawings which follow without a picture are not tinted by this one.
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
     glGenTextures(1, &m_Id);
     glBindTexture(GL_TEXTURE_2D, m_Id);
     // Rows are packed without padding; OpenGL's default would expect 4-byte aligned rows.
@@ -138,6 +142,7 @@ void Image::initGL()
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
 }
 
 void Image::reduceToLimit()
