@@ -130,6 +130,10 @@ void Image::initGL()
 {
     if (!m_Data)
         return;
+    // The upload happens at start-up or at a first draw: whatever was bound stays bound, so
+    // that drawings which follow without a picture are not tinted by this one.
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
     glGenTextures(1, &m_Id);
     glBindTexture(GL_TEXTURE_2D, m_Id);
     // Rows are packed without padding; OpenGL's default would expect 4-byte aligned rows.
@@ -140,6 +144,7 @@ void Image::initGL()
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
 }
 
 void Image::reduceToLimit()
@@ -188,7 +193,14 @@ void Image::reduceToLimit()
 Shader* Image::drawingShader()
 {
     const Render* render = Render::existing();
-    return render && render->hasShaderAvailable() ? render->getShader() : nullptr;
+    if (!render || !render->hasShaderAvailable())
+        return nullptr;
+    // The pick pass and the overlay draw with the fixed pipeline: the program's samplers
+    // cannot be set while it is not in use.
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    Shader* shader = render->getShader();
+    return static_cast<GLuint>(current) == shader->getProgram() ? shader : nullptr;
 }
 
 void Image::apply()

@@ -64,7 +64,8 @@ public:
     // normal map's) and unit 0 either, and leaves unit 0 active.
     static void unApply();
 
-    // The render's GLSL program when textures hand their units to it, else null.
+    // The render's GLSL program while it is in use (textures hand their units to it), else
+    // null.
     static Shader* drawingShader();
 
     int getWidth() const { return m_Width; }

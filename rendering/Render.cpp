@@ -21,6 +21,7 @@
 #include "core/CallBackPicking.h"
 #include "core/Drawable.h"
 #include "core/ImageManager.h"
+#include "core/MeshManager.h"
 #include "core/Object.h"
 #include "core/Square.h"
 #include "rendering/Camera.h"
@@ -332,6 +333,9 @@ void Render::initGL()
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glDepthMask(GL_TRUE);
+    // Pieces are drawn scaled down (0.02 in the demo): unnormalised, their normals would
+    // come out tens of times too long and light the models white.
+    glEnable(GL_NORMALIZE);
 
     // A second initGL re-applies the default light instead of adding another.
     if (!m_DefaultLight) {
@@ -352,6 +356,7 @@ void Render::initGL()
 
     // Pictures decoded before the window existed get their texture objects now.
     Core::ImageManager::instance().initGL();
+    Core::MeshManager::instance().initList();
 
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
