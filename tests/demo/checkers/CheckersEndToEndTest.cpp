@@ -79,7 +79,13 @@ enum Tint
 };
 const char* const c_TintNames[] = {"red", "green", "blue"};
 
-class CheckersEndToEndTest : public ::testing::Test
+// Mesa's switch that hides the vertex and fragment shader extensions from the program
+// (the others cannot be hidden; without these two there is no GLSL to speak of).
+const std::string c_WithoutGLSL = "MESA_EXTENSION_OVERRIDE='-GL_ARB_vertex_shader -GL_ARB_fragment_shader'";
+
+// Played twice: with the GLSL program, and with a driver that offers no GLSL (the frame
+// falls back to the fixed pipeline, pictures and tints included).
+class CheckersEndToEndTest : public ::testing::TestWithParam<bool>
 {
 protected:
     // Starts the program from its own folder. The shell prints its process number, which
@@ -94,8 +100,8 @@ protected:
         }
         const std::string binary = CHECKERS_BINARY;
         // The GL driver's allocations kept until exit are not the program's leaks.
-        m_Program = popen(("cd " + binary.substr(0, binary.rfind('/')) +
-                           " && echo $$ && ASAN_OPTIONS=detect_leaks=0 exec ./checkers 2>&1")
+        m_Program = popen(("cd " + binary.substr(0, binary.rfind('/')) + " && echo $$ && ASAN_OPTIONS=detect_leaks=0 " +
+                           (GetParam() ? "" : c_WithoutGLSL) + " exec ./checkers 2>&1")
                               .c_str(),
                           "r");
         ASSERT_TRUE(m_Program && std::fscanf(m_Program, "%d", &m_Pid) == 1 && std::fgetc(m_Program) == '\n');
@@ -286,7 +292,7 @@ protected:
 };
 } // namespace
 
-TEST_F(CheckersEndToEndTest, PlaysAndEndsWithEscape)
+TEST_P(CheckersEndToEndTest, PlaysAndEndsWithEscape)
 {
     ASSERT_TRUE(waitFor([&] { return findWindow(); }, 60.0)) << "no window titled \"Tessellon - Checkers Demo\"";
     ASSERT_TRUE(waitFor([&] { return title().find(" FPS") != std::string::npos; }, 60.0)) << title();
@@ -329,9 +335,13 @@ TEST_F(CheckersEndToEndTest, PlaysAndEndsWithEscape)
     for (const char* file : {"Textures/checkers/square_light.png", "Textures/checkers/square_light_normal.png"})
         loads += "Image File : \"../Data/" + std::string(file) + "\" loaded.\n";
     loads += "Mesh File : \"../Data/3D/checkers/pion_noir.ASE\" loaded.\n";
-    EXPECT_EQ(output, loads + banner.str() + "Initializing OpenGL :  OK\nInitializing GLEW & Shader :  OK\n"
-                                             "Shader file \"../Shader/per_pixel_true_phong.vert\" loaded.\n"
-                                             "Shader file \"../Shader/per_pixel_true_phong.frag\" loaded.\n");
+    const std::string program = "Shader file \"../Shader/per_pixel_true_phong.vert\" loaded.\n"
+                                "Shader file \"../Shader/per_pixel_true_phong.frag\" loaded.\n";
+    EXPECT_EQ(output, loads + banner.str() + "Initializing OpenGL :  OK\nInitializing GLEW & Shader :  OK\n" +
+                          (GetParam() ? program : ""));
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Glsl, CheckersEndToEndTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; });
