@@ -5,16 +5,16 @@
 // textures, program and passes issued directly, without the engine. Both are measured in
 // the same run, in alternating rounds (the machine is shared: read the ratio).
 //
-// While the scene does not give its pieces their models yet, both variants draw the two
-// models of the demo over the pieces in an extra pass (selection and display, marked
-// "extra pass" below), so that the frame costs what the demo's will.
+// It also measures the demo's start-up: from starting a process (this program again, doing
+// what the demo does before its first frame) to that first frame drawn.
 //
 // Usage: frame_rate [frames per round] [rounds]      (needs an X display: xvfb-run)
 // The program starts from its own folder, where the demo's data lies at ../Data/.
 #include <GL/glew.h>
 #include <GL/freeglut.h>
-#include <GL/glx.h>
-#include <dlfcn.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,15 +23,14 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
-#include <type_traits>
+#include <map>
 #include <utility>
 #include <vector>
 
 #include "CheckersScene.h"
 #include "core/ImageManager.h"
-#include "core/MeshManager.h"
-#include "rendering/Aabb.h"
 #include "rendering/Camera.h"
 #include "rendering/Geometry.h"
 #include "rendering/Image.h"
@@ -49,24 +48,7 @@ using Rendering::Render;
 
 constexpr double c_TargetFps = 100.0;
 constexpr double c_TargetRatio = 1.25;
-// The lift of a piece drawn as a sphere; a piece with a model is lifted by its height.
-constexpr double c_SphereLift = 0.076;
-// The demo's piece scale for its models.
-constexpr double c_ModelScale = 0.02;
-
-// Runs just before each buffer swap, while set: the extra pass of the engine's frame.
-void (*g_BeforeSwap)() = nullptr;
-
-// Does Core::Drawable have pictures (hasTexture) in this build?
-template <typename T, typename = void>
-struct HasTexture : std::false_type
-{
-};
-template <typename T>
-struct HasTexture<T, std::void_t<decltype(std::declval<const T&>().hasTexture())>> : std::true_type
-{
-};
-
+constexpr double c_TargetStartUpMs = 300.0;
 // The display lists of a model's primitives, in drawing order.
 std::vector<unsigned int> modelLists(Rendering::Mesh* mesh)
 {
@@ -77,24 +59,19 @@ std::vector<unsigned int> modelLists(Rendering::Mesh* mesh)
     return lists;
 }
 
-// A piece as the frame places it: its square's lower corner, its model and lift.
+// A piece as the frame places it: inside its square, whose lower corner and size these are.
 struct Piece
 {
     const Core::Object* object;
     Vec2<unsigned int> lower;
     Vec2<unsigned int> size;
-    Rendering::Mesh* mesh; // the model drawn in the extra pass, or null
-    double lift;           // of the model in the extra pass
 };
 
-// What both variants draw: the scene read once, and the models of the extra pass.
+// What both variants draw: the scene read once.
 struct Frame
 {
     CheckersScene* scene;
     std::vector<Piece> pieces;
-    bool extraPass = false;
-    std::array<Rendering::Mesh*, 2> models{};
-    std::array<double, 2> lifts{};
 };
 
 void sceneTransform()
@@ -125,45 +102,6 @@ void material(const Vec4<double>& colour)
     glColor4d(colour.x(), colour.y(), colour.z(), colour.w());
 }
 
-// ---- Extra pass: the pieces' models, while the scene does not set them -------------------
-
-// Draws every piece's model at its place, each under its picking name; `drawModel` draws
-// one model.
-template <typename DrawModel>
-void drawExtraModels(const Frame& frame, DrawModel drawModel)
-{
-    glPushMatrix();
-    sceneTransform();
-    boardTransform(frame.scene->getBoard());
-    for (const Piece& piece : frame.pieces) {
-        glPushMatrix();
-        pieceTransform(piece);
-        glPushName(piece.object->getPickingName());
-        glTranslated(0.0, piece.lift, 0.0);
-        glScaled(c_ModelScale, c_ModelScale, c_ModelScale);
-        material(piece.object->getColor());
-        drawModel(piece.mesh);
-        glPopName();
-        glPopMatrix();
-    }
-    glPopMatrix();
-}
-
-// The engine's side: its picking calls and its models' drawing.
-Frame* g_EngineFrame = nullptr;
-void engineExtraPass()
-{
-    Render& render = Render::instance();
-    if (render.hasShaderAvailable())
-        Rendering::Shader::unApply();
-    render.startPicking(Rendering::mouseX, Rendering::mouseY);
-    drawExtraModels(*g_EngineFrame, [](Rendering::Mesh* mesh) { mesh->draw(); });
-    render.stopPicking();
-    if (render.hasShaderAvailable())
-        render.getShader()->apply();
-    drawExtraModels(*g_EngineFrame, [](Rendering::Mesh* mesh) { mesh->draw(); });
-}
-
 // ---- The replay --------------------------------------------------------------------------
 
 // The frame in raw OpenGL: lists compiled here with the engine's geometry, the models'
@@ -176,10 +114,9 @@ public:
         Core::Board& board = frame.scene->getBoard();
         const double x = board.getSize().x(), y = board.getSize().y(), d = Core::Board::m_Depth;
         const std::array<Vec3<double>, 24> c = {{
-            {0, 0, 0},   {x, 0, 0},   {x, 0, -y},  {0, 0, -y},  {0, -d, 0},  {0, -d, -y},
-            {x, -d, -y}, {x, -d, 0},  {0, -d, 0},  {x, -d, 0},  {x, 0, 0},   {0, 0, 0},
-            {0, -d, -y}, {0, 0, -y},  {x, 0, -y},  {x, -d, -y}, {0, 0, 0},   {0, -d, 0},
-            {0, -d, -y}, {0, 0, -y},  {x, 0, 0},   {x, 0, -y},  {x, -d, -y}, {x, -d, 0},
+            {0, 0, 0},  {x, 0, 0},  {x, 0, -y},  {0, 0, -y}, {0, -d, 0},  {0, -d, -y}, {x, -d, -y}, {x, -d, 0},
+            {0, -d, 0}, {x, -d, 0}, {x, 0, 0},   {0, 0, 0},  {0, -d, -y}, {0, 0, -y},  {x, 0, -y},  {x, -d, -y},
+            {0, 0, 0},  {0, -d, 0}, {0, -d, -y}, {0, 0, -y}, {x, 0, 0},   {x, 0, -y},  {x, -d, -y}, {x, -d, 0},
         }};
         m_SlabQuads = compile([&] {
             glBegin(GL_QUADS);
@@ -204,10 +141,9 @@ public:
             m_SquareQuads.push_back(compile([&] { emitSquare(*square, GL_QUADS, {0, 1, 2, 3}); }));
             m_SquareTriangles.push_back(compile([&] { emitSquare(*square, GL_TRIANGLES, {0, 1, 2, 0, 2, 3}); }));
         }
-        m_Sphere = compile([] { glutSolidSphere(0.2, 10, 10); });
-        for (size_t i = 0; i < frame.models.size(); ++i)
-            if (frame.models[i])
-                m_ModelLists[i] = modelLists(frame.models[i]);
+        for (const Piece& piece : frame.pieces)
+            if (Rendering::Mesh* mesh = piece.object->getMesh(); mesh && !m_ModelLists.count(mesh))
+                m_ModelLists[mesh] = modelLists(mesh);
         if (Rendering::Shader* shader = Render::instance().getShader(); shader && shader->isLinked()) {
             m_Program = shader->getProgram();
             m_TextureID = glGetUniformLocation(m_Program, "TextureID");
@@ -231,14 +167,6 @@ public:
             applyDefaultLight();
         drawBoard(true);
         glPopMatrix();
-        if (m_Frame.extraPass) {
-            if (m_Program)
-                glUseProgram(0);
-            pick([this] { drawExtraModels(m_Frame, [this](Rendering::Mesh* mesh) { callModel(mesh); }); });
-            if (m_Program)
-                glUseProgram(m_Program);
-            drawExtraModels(m_Frame, [this](Rendering::Mesh* mesh) { callModel(mesh); });
-        }
         glutSwapBuffers();
     }
 
@@ -269,14 +197,15 @@ private:
     // The texture objects of the pictures the scene sets, from the picture cache.
     void pictures()
     {
-        if constexpr (HasTexture<Core::Square>::value) {
+        {
             auto ids = [](const std::string& file) {
                 Rendering::Image* image = nullptr;
                 Core::ImageManager::instance().addImage(file, image);
                 Rendering::Image* normals = nullptr;
                 if (image && access(Rendering::Texture::normalMapPath(file).c_str(), R_OK) == 0)
                     Core::ImageManager::instance().addImage(Rendering::Texture::normalMapPath(file), normals);
-                return std::pair<unsigned int, unsigned int>(image ? image->getId() : 0, normals ? normals->getId() : 0);
+                return std::pair<unsigned int, unsigned int>(image ? image->getId() : 0,
+                                                             normals ? normals->getId() : 0);
             };
             const CheckersScene& scene = *m_Frame.scene;
             m_BoardPicture = ids(scene.getBoardTexture());
@@ -308,15 +237,6 @@ private:
             glActiveTexture(GL_TEXTURE0);
         }
         glBindTexture(GL_TEXTURE_2D, 0);
-    }
-
-    template <typename T>
-    static bool textured(const T& drawable)
-    {
-        if constexpr (HasTexture<T>::value)
-            return drawable.hasTexture();
-        else
-            return false;
     }
 
     // Selection through a 2 x 2 pixel region at the pointer, as the engine's pick pass.
@@ -362,7 +282,7 @@ private:
 
     void callModel(Rendering::Mesh* mesh)
     {
-        for (const unsigned int list : m_ModelLists[mesh == m_Frame.models[0] ? 0 : 1]) {
+        for (const unsigned int list : m_ModelLists[mesh]) {
             glCallList(list);
             glBindTexture(GL_TEXTURE_2D, 0);
         }
@@ -375,7 +295,7 @@ private:
         glPushName(board.getPickingName());
         boardTransform(board);
         const Vec4<double>& colour = board.getColor();
-        if (rendering && textured(board)) {
+        if (rendering && board.hasTexture()) {
             const GLfloat white[4] = {1, 1, 1, 1};
             glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, white);
             bindPicture(m_BoardPicture);
@@ -400,7 +320,7 @@ private:
     void drawSquare(const Core::Square& square, size_t index, bool rendering)
     {
         glPushName(square.getPickingName());
-        if (rendering && textured(square)) {
+        if (rendering && square.hasTexture()) {
             const bool mouseOver = square.isHighlightedMouseOver(), selected = square.isHighlightedSelected(),
                        allowed = square.isHighlightedAuthorized();
             if (mouseOver || selected || allowed) {
@@ -435,19 +355,16 @@ private:
         const double scale = piece.object->getScale();
         glScaled(scale, scale, scale);
         material(piece.object->getColor());
-        if (m_Frame.extraPass)
-            glCallList(m_Sphere);
-        else
-            callModel(piece.mesh);
+        callModel(piece.object->getMesh());
         glPopMatrix();
         glPopName();
         glPopMatrix();
     }
 
     Frame& m_Frame;
-    unsigned int m_SlabQuads = 0, m_SlabTriangles = 0, m_Edges = 0, m_Sphere = 0;
+    unsigned int m_SlabQuads = 0, m_SlabTriangles = 0, m_Edges = 0;
     std::vector<unsigned int> m_SquareQuads, m_SquareTriangles;
-    std::array<std::vector<unsigned int>, 2> m_ModelLists;
+    std::map<Rendering::Mesh*, std::vector<unsigned int>> m_ModelLists;
     unsigned int m_Program = 0;
     int m_TextureID = -1, m_NormalsID = -1;
     std::pair<unsigned int, unsigned int> m_BoardPicture, m_LightPicture, m_DarkPicture;
@@ -486,41 +403,81 @@ void startFromOwnFolder()
         std::perror("frame_rate: chdir");
 }
 
-// The scene's pieces, with the models of the extra pass when the scene has none.
+// The scene's pieces, read once.
 void readScene(Frame& frame)
 {
-    Core::MeshManager& meshes = Core::MeshManager::instance();
-    const std::string files[2] = {frame.scene->getPlayer1Mesh(), frame.scene->getPlayer2Mesh()};
-    for (size_t i = 0; i < 2; ++i) {
-        meshes.addMesh(files[i], frame.models[i]);
-        Rendering::Aabb box(frame.models[i]);
-        frame.lifts[i] = box.getSize().y() * c_ModelScale / 2.0 + 0.02;
-    }
     for (const Core::Square* square : frame.scene->getBoard().getSquares())
-        for (const Core::Object* object : square->getObjects()) {
-            const bool first = object->getMeta("player") == "1";
-            frame.pieces.push_back(
-                {object, square->getLower(), square->getSize(), frame.models[first ? 0 : 1], frame.lifts[first ? 0 : 1]});
-            frame.extraPass = frame.extraPass || object->deltaTranslateY() == c_SphereLift;
-        }
+        for (const Core::Object* object : square->getObjects())
+            frame.pieces.push_back({object, square->getLower(), square->getSize()});
+}
+
+double monotonicMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// What the demo does before its first frame, then prints the monotonic clock (shared by
+// all processes) once that frame is drawn.
+int firstFrame()
+{
+    CheckersScene scene;
+    Render& render = Render::instance();
+    if (!render.openWindow())
+        return 1;
+    render.initGL();
+    render.loop();
+    glFinish();
+    std::printf("%.3f\n", monotonicMs());
+    return 0;
+}
+
+// Milliseconds from starting a process to its first frame drawn; negative on failure.
+double startUpMs(const char* self)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    char arg1[] = "--first-frame";
+    char* argv[] = {const_cast<char*>(self), arg1, nullptr};
+    const double start = monotonicMs();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, self, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<size_t>(n));
+    close(out[0]);
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    // The first frame's line is the last one; the loaders print theirs before it.
+    const size_t last = text.find_last_of('\n', text.size() >= 2 ? text.size() - 2 : 0);
+    return std::atof(text.c_str() + (last == std::string::npos ? 0 : last + 1)) - start;
 }
 } // namespace
 
-// GLUT's swap comes here first: the engine's frame gets its extra pass before it is shown.
-extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable)
-{
-    using Swap = void (*)(Display*, GLXDrawable);
-    static const Swap swap = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
-    if (g_BeforeSwap)
-        g_BeforeSwap();
-    swap(display, drawable);
-}
-
 int main(int argc, char** argv)
 {
+    startFromOwnFolder();
+    if (argc > 1 && std::string(argv[1]) == "--first-frame")
+        return firstFrame();
     const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-    startFromOwnFolder();
+
+    // Start-up first, while this process has no window of its own.
+    std::vector<double> startUps;
+    for (int r = 0; r < rounds; ++r)
+        startUps.push_back(startUpMs("/proc/self/exe"));
+    const double startUp = median(startUps);
 
     // As in the demo: the scene first, then the window and the start-up.
     CheckersScene scene;
@@ -531,7 +488,6 @@ int main(int argc, char** argv)
     Frame frame;
     frame.scene = &scene;
     readScene(frame);
-    Core::MeshManager::instance().initList();
 
     // The pointer rests over an empty square in the middle of the board.
     Rendering::passiveMotionEvent(512, 400);
@@ -543,12 +499,7 @@ int main(int argc, char** argv)
     }
 
     Replay replay(frame);
-    g_EngineFrame = &frame;
-    auto engine = [&] {
-        g_BeforeSwap = frame.extraPass ? engineExtraPass : nullptr;
-        render.loop();
-        g_BeforeSwap = nullptr;
-    };
+    auto engine = [&] { render.loop(); };
     // One frame each first: lists compiled, shader variants built.
     engine();
     replay.draw();
@@ -563,15 +514,16 @@ int main(int argc, char** argv)
         replayRates.push_back(framesPerSecond(frames, [&] { replay.draw(); }));
     }
     const double e = median(engineRates), p = median(replayRates);
-    std::printf("frame_rate: checkers scene, %u x %u window, %zu pieces (%s), program %s, pick pass over square %s, "
+    std::printf("frame_rate: checkers scene, %u x %u window, %zu pieces, program %s, pick pass over square %s, "
                 "%d frames a round, median of %d rounds\n",
                 render.getSize().x(), render.getSize().y(), frame.pieces.size(),
-                frame.extraPass ? "models drawn in the extra pass" : "models set by the scene",
                 render.hasShaderAvailable() ? "on" : "OFF", pointed->getMeta("index").c_str(), frames, rounds);
     std::printf("  engine frame (Render::loop)   %8.1f fps   target %.0f: %s\n", e, c_TargetFps,
                 e >= c_TargetFps ? "met" : "NOT met");
     std::printf("  raw OpenGL replay             %8.1f fps\n", p);
     std::printf("  engine frame time / replay's  %8.2f      target %.2f: %s\n", p / e, c_TargetRatio,
                 p / e <= c_TargetRatio ? "met" : "NOT met");
+    std::printf("  start-up to first frame       %8.1f ms    target %.0f: %s\n", startUp, c_TargetStartUpMs,
+                startUp >= 0 && startUp < c_TargetStartUpMs ? "met" : "NOT met");
     return 0;
 }
