@@ -161,11 +161,13 @@ TEST_F(RenderGLTest, TitleShowsTheFrameCountOncePerSecond)
     // Far beyond any real clock value, so the first call rewrites the title.
     const double base = 1e12;
     render.countFrame(base);
+    // What it shows counts the frames other tests drew; it stays until a second passed.
+    const std::string first = windowTitle();
+    EXPECT_EQ(first.rfind("Counter - ", 0), 0u);
     for (int i = 0; i < 4; ++i)
         render.countFrame(base + 250.0 * i);
     render.countFrame(base + 999.0);
-    EXPECT_EQ(windowTitle().rfind("Counter - ", 0), 0u);
-    EXPECT_NE(windowTitle(), "Counter - 6 FPS");
+    EXPECT_EQ(windowTitle(), first);
     // The frame that wrote the title counts toward the next second: 1 + 5 frames.
     render.countFrame(base + 1000.0);
     EXPECT_EQ(windowTitle(), "Counter - 6 FPS");
