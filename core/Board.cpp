@@ -7,11 +7,24 @@
 
 #include "core/Object.h"
 #include "core/Square.h"
+#include "rendering/Texture.h"
 
 namespace Core
 {
 
 const double Board::m_Depth = 0.25;
+
+namespace
+{
+// Normals of the slab's faces, in drawPoints order: top, bottom, front, back, left, right.
+constexpr double c_FaceNormals[6][3] = {{0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}, {-1, 0, 0}, {1, 0, 0}};
+// Texture coordinates of each face's four corners, in order.
+constexpr double c_FaceTexCoords[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+constexpr GLfloat c_White[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+// Filling, each face is split along its corners 0-2, as llvmpipe splits an immediate-mode
+// quad (see Square::drawQuad).
+constexpr size_t c_QuadAsTriangles[6] = {0, 1, 2, 0, 2, 3};
+} // namespace
 
 Board::Board(const Vec2<unsigned int>& size, const std::vector<Square*>& squares)
     : m_Size(size), m_Orientation(0.0f), m_Squares(squares), m_LineColor(0.0, 0.0, 0.0, 1.0), m_AutoHighlight(false),
@@ -100,7 +113,10 @@ void Board::draw() const
     glPushMatrix();
     glPushName(getPickingName());
     glTranslated(m_Size.x() / -2.0, 0.0, m_Size.y() / 2.0);
-    drawWithColor();
+    if (hasTexture())
+        drawWithTexture();
+    else
+        drawWithColor();
 
     glColor4d(m_LineColor.x(), m_LineColor.y(), m_LineColor.z(), m_LineColor.w());
     drawEdges();
@@ -121,6 +137,15 @@ void Board::drawWithColor() const
     drawSlab();
 }
 
+void Board::drawWithTexture() const
+{
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, c_White);
+    applyTexture();
+    glColor4d(1.0, 1.0, 1.0, 1.0);
+    drawTexturedSlab();
+    Rendering::Texture::unApply();
+}
+
 void Board::drawSlab() const
 {
     // As for a square's quad: filled rendering replays each face split along corners 0-2,
@@ -130,7 +155,7 @@ void Board::drawSlab() const
             const std::array<Vec3<double>, 24> corners = slabCorners();
             glBegin(GL_TRIANGLES);
             for (size_t face = 0; face < corners.size(); face += 4)
-                for (const size_t i : {0, 1, 2, 0, 2, 3}) {
+                for (const size_t i : c_QuadAsTriangles) {
                     const Vec3<double>& p = corners[face + i];
                     glVertex3d(p.x(), p.y(), p.z());
                 }
@@ -143,6 +168,29 @@ void Board::drawSlab() const
         drawPoints();
         glEnd();
     });
+}
+
+void Board::drawTexturedSlab() const
+{
+    const auto emit = [this](GLenum mode, const size_t* order, size_t count) {
+        const std::array<Vec3<double>, 24> corners = slabCorners();
+        glBegin(mode);
+        for (size_t face = 0; face < 6; ++face)
+            for (size_t k = 0; k < count; ++k) {
+                const size_t i = order[k];
+                const Vec3<double>& p = corners[4 * face + i];
+                glNormal3dv(c_FaceNormals[face]);
+                glTexCoord2dv(c_FaceTexCoords[i]);
+                glVertex3d(p.x(), p.y(), p.z());
+            }
+        glEnd();
+    };
+    if (Rendering::DisplayList::isRendering() && Rendering::DisplayList::fillsPolygons()) {
+        m_TexturedSlabTriangles.draw([&] { emit(GL_TRIANGLES, c_QuadAsTriangles, 6); });
+        return;
+    }
+    static constexpr size_t inOrder[4] = {0, 1, 2, 3};
+    m_TexturedSlab.draw([&] { emit(GL_QUADS, inOrder, 4); });
 }
 
 void Board::drawEdges() const

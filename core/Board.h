@@ -62,12 +62,18 @@ public:
     static std::string getStaticClassName() { return "BOARD"; }
     // Slab, edge lines, every square, then every piece.
     void draw() const override;
-    // The slab alone, in the board's colour.
+    // The slab alone with the board's picture stretched over each face, under an opaque
+    // white material, with each face's normal.
+    void drawWithTexture() const override;
+    // The slab alone, in the board's colour, with no normal or material of its own.
     void drawWithColor() const override;
     // The slab's 24 face-corner vertices, four per face, without glBegin/glEnd.
     void drawPoints() const;
     // The slab's six faces (positions only), replayed from one of the board's display lists.
     void drawSlab() const;
+    // The slab's six faces with their normals and texture coordinates (0, 0), (1, 0),
+    // (1, 1), (0, 1) at each face's corners in order, replayed from a display list.
+    void drawTexturedSlab() const;
     // The slab's edge lines (the 24 points taken pairwise), replayed from a display list.
     void drawEdges() const;
 
@@ -81,11 +87,13 @@ private:
     Vec4<double> m_LineColor;
     bool m_AutoHighlight;
     Square* m_HighlightedSquare;
-    // The slab as quads, the slab as triangles for filled rendering, and the edge lines:
-    // compiled at their first draw (the size never changes), never shared with a copy,
-    // deleted with the board when their context is current.
+    // The slab as quads and as triangles for filled rendering, plain and textured, and
+    // the edge lines: compiled at their first draw (the size never changes), never shared
+    // with a copy, deleted with the board when their context is current.
     mutable Rendering::DisplayList m_Slab;
     mutable Rendering::DisplayList m_SlabTriangles;
+    mutable Rendering::DisplayList m_TexturedSlab;
+    mutable Rendering::DisplayList m_TexturedSlabTriangles;
     mutable Rendering::DisplayList m_Edges;
 };
 

@@ -1,6 +1,7 @@
 #include "core/Drawable.h"
 
 #include "rendering/Render.h"
+#include "rendering/Texture.h"
 
 namespace Core
 {
@@ -12,7 +13,8 @@ Drawable::Drawable() : m_Color(1.0, 1.0, 1.0, 1.0), m_PickingName(getNextPicking
     Rendering::Render::instance().pushDrawable(this);
 }
 
-Drawable::Drawable(const Drawable& other) : m_Color(other.m_Color), m_PickingName(getNextPickingName())
+Drawable::Drawable(const Drawable& other)
+    : m_Color(other.m_Color), m_Texture(other.m_Texture), m_PickingName(getNextPickingName())
 {
     Rendering::Render::instance().pushDrawable(this);
 }
@@ -20,6 +22,22 @@ Drawable::Drawable(const Drawable& other) : m_Color(other.m_Color), m_PickingNam
 Drawable::~Drawable()
 {
     Rendering::Render::removeDrawable(this);
+}
+
+void Drawable::setTexture(const std::string& fileName)
+{
+    removeTexture();
+    m_Texture = std::make_shared<Rendering::Texture>(fileName);
+}
+
+void Drawable::removeTexture()
+{
+    m_Texture.reset();
+}
+
+void Drawable::applyTexture() const
+{
+    m_Texture->apply();
 }
 
 std::string Drawable::getMeta(const std::string& key) const

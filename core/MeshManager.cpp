@@ -5,10 +5,21 @@
 namespace Core
 {
 
+namespace
+{
+// Set once the cache is gone, so that pieces destroyed later at exit do not reach it.
+bool g_MeshManagerDestroyed = false;
+} // namespace
+
 MeshManager& MeshManager::instance()
 {
     static MeshManager _instance;
     return _instance;
+}
+
+MeshManager* MeshManager::existing()
+{
+    return g_MeshManagerDestroyed ? nullptr : &instance();
 }
 
 MeshManager::MeshManager() = default;
@@ -17,6 +28,7 @@ MeshManager::~MeshManager()
 {
     for (auto& entry : m_Meshes)
         delete entry.second.mesh;
+    g_MeshManagerDestroyed = true;
 }
 
 void MeshManager::addMesh(const std::string& path, Rendering::Mesh*& mesh)
@@ -29,6 +41,18 @@ void MeshManager::addMesh(const std::string& path, Rendering::Mesh*& mesh)
     }
     mesh = new Rendering::Mesh(path);
     m_Meshes.emplace(path, Entry{mesh, 1});
+}
+
+bool MeshManager::holdMesh(Rendering::Mesh* mesh)
+{
+    if (!mesh)
+        return false;
+    for (auto& entry : m_Meshes)
+        if (entry.second.mesh == mesh) {
+            ++entry.second.holders;
+            return true;
+        }
+    return false;
 }
 
 void MeshManager::removeMesh(Rendering::Mesh* mesh)

@@ -20,6 +20,9 @@ class MeshManager
 public:
     // The cache, created on first use and destroyed at process exit.
     static MeshManager& instance();
+    // The cache, or null once it has been destroyed at process exit (for destructors of
+    // objects that may outlive it).
+    static MeshManager* existing();
 
     MeshManager(const MeshManager&) = delete;
     MeshManager& operator=(const MeshManager&) = delete;
@@ -27,6 +30,9 @@ public:
     // Sets `mesh` to the mesh of `path`, loading it on the first request (the mesh prints
     // its loaded or failure line then), and counts the caller as one more holder.
     void addMesh(const std::string& path, Rendering::Mesh*& mesh);
+    // Counts one more holder of a mesh the cache holds, for a caller that got the pointer
+    // from another holder; false (nothing counted) for any other pointer.
+    bool holdMesh(Rendering::Mesh* mesh);
     // One holder gives the mesh back; the last one destroys it, and the next request for
     // its path loads the file again. A mesh the cache does not hold (or null) is ignored.
     void removeMesh(Rendering::Mesh* mesh);

@@ -2,8 +2,11 @@
 
 #include <GL/freeglut.h>
 
+#include "core/MeshManager.h"
 #include "core/Square.h"
 #include "rendering/DisplayList.h"
+#include "rendering/Mesh.h"
+#include "rendering/Texture.h"
 
 namespace Core
 {
@@ -12,6 +15,8 @@ namespace
 {
 // Lift of a piece drawn as a sphere.
 constexpr double c_SphereLift = 0.076;
+// Gap left under a model centred on its origin, above the board's top face.
+constexpr double c_ModelGap = 0.02;
 constexpr double c_SphereRadius = 0.2;
 constexpr int c_SphereDivisions = 10;
 
@@ -24,34 +29,82 @@ Rendering::DisplayList& sphere()
 }
 } // namespace
 
-Object::Object(const ObjectAlignment& alignment)
-    : m_ParentSquare(nullptr), m_Alignment(alignment), m_Scale(1.0), m_DrawBound(false)
+Object::Object(const ObjectAlignment& alignment, const std::string& meshFileName)
+    : m_ParentSquare(nullptr), m_Alignment(alignment), m_Mesh(nullptr), m_Scale(1.0), m_DrawBound(false)
 {
+    setMesh(meshFileName);
 }
 
 Object::Object(const Object& other)
-    : Drawable(other), m_ParentSquare(other.m_ParentSquare), m_Alignment(other.m_Alignment), m_Scale(other.m_Scale),
-      m_DrawBound(other.m_DrawBound)
+    : Drawable(other), m_ParentSquare(other.m_ParentSquare), m_Alignment(other.m_Alignment), m_Mesh(nullptr),
+      m_Aabb(other.m_Aabb), m_Scale(other.m_Scale), m_DrawBound(other.m_DrawBound)
 {
+    // Each holder gives its own hold back, so that no copy frees the model under another.
+    if (other.m_Mesh && MeshManager::instance().holdMesh(other.m_Mesh))
+        m_Mesh = other.m_Mesh;
+    else
+        m_Aabb.reset();
 }
 
 Object::~Object()
 {
+    removeMesh();
     if (Square* square = m_ParentSquare)
         while (square->popObject(this)) {
         }
 }
 
+void Object::setMesh(const std::string& meshFileName)
+{
+    // The new model is taken before the old one is given back: the same file set again
+    // is not loaded a second time.
+    Rendering::Mesh* previous = m_Mesh;
+    m_Mesh = nullptr;
+    if (!meshFileName.empty())
+        MeshManager::instance().addMesh(meshFileName, m_Mesh);
+    if (previous)
+        if (MeshManager* cache = MeshManager::existing())
+            cache->removeMesh(previous);
+    m_Aabb.setMesh(m_Mesh);
+}
+
+void Object::removeMesh()
+{
+    if (!m_Mesh)
+        return;
+    if (MeshManager* cache = MeshManager::existing())
+        cache->removeMesh(m_Mesh);
+    m_Mesh = nullptr;
+    m_Aabb.reset();
+}
+
 double Object::deltaTranslateY() const
 {
-    return c_SphereLift;
+    if (!m_Mesh)
+        return c_SphereLift;
+    return m_Aabb.getSize().y() * m_Scale / 2.0 + c_ModelGap;
 }
 
 void Object::draw() const
 {
     glPushName(getPickingName());
-    drawWithColor();
+    if (hasTexture())
+        drawWithTexture();
+    else
+        drawWithColor();
     glPopName();
+}
+
+void Object::drawWithTexture() const
+{
+    glPushMatrix();
+    glTranslated(0.0, deltaTranslateY(), 0.0);
+    glScaled(m_Scale, m_Scale, m_Scale);
+    glColor4d(1.0, 1.0, 1.0, 1.0);
+    applyTexture();
+    drawShape();
+    Rendering::Texture::unApply();
+    glPopMatrix();
 }
 
 void Object::drawWithColor() const
@@ -64,6 +117,18 @@ void Object::drawWithColor() const
                                  static_cast<GLfloat>(color.z()), static_cast<GLfloat>(color.w())};
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, material);
     glColor4d(color.x(), color.y(), color.z(), color.w());
+    drawShape();
+    glPopMatrix();
+}
+
+void Object::drawShape() const
+{
+    if (m_Mesh) {
+        m_Mesh->draw();
+        if (m_DrawBound)
+            m_Aabb.draw();
+        return;
+    }
     // Outlines are drawn straight: the list joins the sphere's strips with degenerate
     // triangles, which change outline pixels. Drawn straight, the sphere reads client-side
     // vertex arrays, which the selection pass does not keep.
@@ -72,7 +137,6 @@ void Object::drawWithColor() const
         sphere().draw(solidSphere);
     else
         solidSphere();
-    glPopMatrix();
 }
 
 } // namespace Core

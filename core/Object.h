@@ -4,14 +4,22 @@
 #include <string>
 
 #include "core/Drawable.h"
+#include "rendering/Aabb.h"
+
+namespace Rendering
+{
+class Mesh;
+}
 
 namespace Core
 {
 
 class Square;
 
-// A piece standing on a square, drawn as a sphere of radius 0.2 times its scale, lifted
-// to rest on the board, at the place inside its square given by its alignment.
+// A piece standing on a square: a model shared through Core::MeshManager or, without
+// one, a sphere of radius 0.2, drawn at the place inside its square given by its
+// alignment, lifted to rest on the board and uniformly scaled. Each piece holds its model
+// in the cache (a copy takes a hold of its own) and gives it back when it lets it go.
 class Object final : public Drawable
 {
 public:
@@ -39,16 +47,30 @@ public:
         Horizontal m_Horizontal;
     };
 
-    explicit Object(const ObjectAlignment& alignment = ObjectAlignment());
+    // A piece at `alignment` with the model of `meshFileName` ("" for none, a sphere).
+    explicit Object(const ObjectAlignment& alignment = ObjectAlignment(), const std::string& meshFileName = "");
     // Copies the drawable part (fresh picking name, no metadata), parent square,
-    // alignment, scale and bounding-box flag.
+    // alignment, model with its bounding box (holding it in the cache too), scale and
+    // bounding-box flag.
     Object(const Object& other);
-    // Leaves the square it stands on.
+    Object& operator=(const Object&) = delete;
+    // Leaves the square it stands on and gives its model back to the cache.
     ~Object();
+
+    // Replaces the model by the cached one of the file (loaded on its first request) and
+    // measures its bounding box; "" leaves the piece without model. A file that does not
+    // load gives an empty model, drawn as nothing.
+    void setMesh(const std::string& meshFileName);
+    // Gives the model back to the cache and empties the bounding box; nothing without one.
+    void removeMesh();
+    bool hasMesh() const { return m_Mesh != nullptr; }
+    Rendering::Mesh* getMesh() const { return m_Mesh; }
+    const Rendering::Aabb& getAabb() const { return m_Aabb; }
 
     void setScale(double scale) { m_Scale = scale; }
     double getScale() const { return m_Scale; }
-    // Height by which the piece is lifted to rest on the board.
+    // Height by which the piece is lifted to rest on the board: half the model's scaled
+    // height plus 0.02, or 0.076 without a model.
     double deltaTranslateY() const;
     const ObjectAlignment& getAlignment() const { return m_Alignment; }
     void setDrawBound(bool on) { m_DrawBound = on; }
@@ -59,11 +81,20 @@ public:
 
     std::string getClassName() const override { return "OBJECT"; }
     void draw() const override;
+    // The model (and its bounding box when asked) or the sphere, lifted and scaled, in
+    // white with the piece's texture.
+    void drawWithTexture() const override;
+    // The same in the piece's colour and material (the material is left set).
     void drawWithColor() const override;
 
 private:
+    // The model and its bounding box, or the sphere, in the current transform.
+    void drawShape() const;
+
     Square* m_ParentSquare;
     ObjectAlignment m_Alignment;
+    Rendering::Mesh* m_Mesh;
+    Rendering::Aabb m_Aabb;
     double m_Scale;
     bool m_DrawBound;
 };

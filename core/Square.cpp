@@ -8,6 +8,7 @@
 
 #include "core/Object.h"
 #include "rendering/Render.h"
+#include "rendering/Texture.h"
 
 namespace Core
 {
@@ -21,6 +22,13 @@ constexpr float c_Half = 0.5f;
 constexpr double c_SquareHeight = 0.001;
 // Texture coordinates of the corners, in corner order.
 constexpr double c_CornerTexCoords[4][2] = {{0.0, 0.0}, {0.0, 1.0}, {1.0, 1.0}, {1.0, 0.0}};
+// Highlight tints over the picture (RGB, then the alpha of all three), and the material
+// the textured quad leaves behind.
+constexpr double c_MouseOverTint[3] = {0.0, 1.0, 0.0};
+constexpr double c_SelectedTint[3] = {1.0, 0.0, 0.0};
+constexpr double c_AuthorizedTint[3] = {0.0, 0.0, 1.0};
+constexpr double c_TintAlpha = 0.3;
+constexpr GLfloat c_White[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 
 void emitCorners(const Square::Coords& coords, GLenum mode, std::initializer_list<int> corners)
 {
@@ -176,8 +184,31 @@ void Square::drawObjects() const
 void Square::draw() const
 {
     glPushName(getPickingName());
-    drawWithColor();
+    if (hasTexture())
+        drawWithTexture();
+    else
+        drawWithColor();
     glPopName();
+}
+
+void Square::drawWithTexture() const
+{
+    const double* tint = m_HighlightMouseOver    ? c_MouseOverTint
+                         : m_HighlightSelected   ? c_SelectedTint
+                         : m_HighlightAuthorized ? c_AuthorizedTint
+                                                 : nullptr;
+    if (tint) {
+        glColor4d(tint[0], tint[1], tint[2], c_TintAlpha);
+        const GLfloat material[4] = {static_cast<GLfloat>(tint[0]), static_cast<GLfloat>(tint[1]),
+                                     static_cast<GLfloat>(tint[2]), static_cast<GLfloat>(c_TintAlpha)};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, material);
+    }
+    applyTexture();
+    glColor4d(1.0, 1.0, 1.0, 1.0);
+    glNormal3d(0.0, 1.0, 0.0);
+    drawQuad();
+    Rendering::Texture::unApply();
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, c_White);
 }
 
 void Square::drawWithColor() const

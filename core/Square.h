@@ -80,7 +80,11 @@ public:
     std::string getClassName() const override { return getStaticClassName(); }
     static std::string getStaticClassName() { return "SQUARE"; }
     void draw() const override;
-    // The quad in the square's colour and material.
+    // The quad with the square's picture under its tint: green when the pointer is over
+    // it, else red when selected, else blue when an allowed destination (alpha 0.3, as
+    // colour and material); the material is opaque white afterwards.
+    void drawWithTexture() const override;
+    // The quad in the square's colour and material; the highlight flags do not show.
     void drawWithColor() const override;
     // The quad through the corners, with normal (0, 1, 0) and texture coordinates (0, 0),
     // (0, 1), (1, 1), (1, 0) at the corners in order, replayed from one of the square's

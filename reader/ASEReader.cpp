@@ -194,9 +194,12 @@ std::string decodeUtf16(const unsigned char* data, std::size_t size, bool bigEnd
     return out;
 }
 
-// The bytes of a file. A large regular file is mapped: no copy, and populating the
-// mapping at once costs far less than a page fault per page of a fresh buffer. A small
-// one is read, since unmapping costs more than reading it (a TLB flush on every core).
+// The bytes of a file, read into one buffer and never copied again. A regular file is
+// read up to the size it had when opened: one that another process shortens meanwhile
+// gives what was left of it, one that grows what it held. (A mapping of the file would
+// save the copy, but a file cut short under a mapping ends the process with SIGBUS.)
+// A large file goes to anonymous memory aligned to 2 MiB and backed by huge pages where
+// the system has them: read into 4 KiB pages, the copy costs as much as the parse.
 class FileBytes
 {
 public:
@@ -205,8 +208,8 @@ public:
     FileBytes& operator=(const FileBytes&) = delete;
     ~FileBytes()
     {
-        if (m_Map)
-            munmap(m_Map, m_Size);
+        if (m_Mapping)
+            munmap(m_Mapping, m_MappingSize);
     }
 
     // False when the file cannot be opened or read.
@@ -219,11 +222,12 @@ public:
         ::close(fd);
         return ok;
     }
-    const char* data() const { return m_Map ? static_cast<const char*>(m_Map) : m_Buffer.data(); }
-    std::size_t size() const { return m_Map ? m_Size : m_Buffer.size(); }
+    const char* data() const { return m_Data; }
+    std::size_t size() const { return m_Size; }
 
 private:
-    static constexpr std::size_t c_MapFrom = 4u << 20;
+    static constexpr std::size_t c_HugePage = 2u << 20;
+    static constexpr std::size_t c_HugeFrom = 4u << 20;
 
     bool readAll(int fd)
     {
@@ -231,37 +235,71 @@ private:
         if (fstat(fd, &status) != 0)
             return false;
         const auto size = static_cast<std::size_t>(status.st_size);
-        if (S_ISREG(status.st_mode) && size >= c_MapFrom) {
-            void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-            if (map != MAP_FAILED) {
-                m_Map = map;
-                m_Size = size;
-                return true;
-            }
+        if (!S_ISREG(status.st_mode))
+            return readToEnd(fd);
+        char* buffer = size >= c_HugeFrom ? allocateHuge(size) : nullptr;
+        if (!buffer) {
+            m_Buffer.resize(size);
+            buffer = &m_Buffer[0];
         }
-        // A regular file is read up to the size it had when opened; anything else to its end.
-        const bool regular = S_ISREG(status.st_mode);
+        m_Data = buffer;
+        return readInto(fd, buffer, size, m_Size);
+    }
+
+    // A 2 MiB-aligned block of at least `size` bytes; null when none can be mapped.
+    char* allocateHuge(std::size_t size)
+    {
+        const std::size_t rounded = (size + c_HugePage - 1) / c_HugePage * c_HugePage;
+        void* mapping = mmap(nullptr, rounded + c_HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapping == MAP_FAILED)
+            return nullptr;
+        m_Mapping = mapping;
+        m_MappingSize = rounded + c_HugePage;
+        const auto address = reinterpret_cast<std::uintptr_t>(mapping);
+        char* aligned = reinterpret_cast<char*>((address + c_HugePage - 1) & ~std::uintptr_t(c_HugePage - 1));
+        // Without huge pages the block is still usable, only slower to fill.
+        madvise(aligned, rounded, MADV_HUGEPAGE);
+        return aligned;
+    }
+
+    // A pipe or device: read to its end.
+    bool readToEnd(int fd)
+    {
         std::size_t filled = 0;
         for (;;) {
-            if (filled == m_Buffer.size()) {
-                if (regular && filled == size)
-                    return true;
-                m_Buffer.resize(regular ? size : filled + 65536);
-            }
-            const ssize_t got = ::read(fd, &m_Buffer[filled], m_Buffer.size() - filled);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0) {
+            m_Buffer.resize(filled + 65536);
+            std::size_t got = 0;
+            const bool ok = readInto(fd, &m_Buffer[filled], m_Buffer.size() - filled, got);
+            filled += got;
+            if (!ok || filled < m_Buffer.size()) {
                 m_Buffer.resize(filled);
-                return got == 0;
+                m_Data = m_Buffer.data();
+                m_Size = filled;
+                return ok;
             }
-            filled += static_cast<std::size_t>(got);
         }
     }
 
-    void* m_Map = nullptr;
+    // Reads until `capacity` bytes are in or the file ends; false on a read error.
+    static bool readInto(int fd, char* buffer, std::size_t capacity, std::size_t& filled)
+    {
+        filled = 0;
+        while (filled < capacity) {
+            const ssize_t got = ::read(fd, buffer + filled, capacity - filled);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return got == 0;
+            filled += static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+
+    const char* m_Data = nullptr;
     std::size_t m_Size = 0;
     std::string m_Buffer;
+    void* m_Mapping = nullptr;
+    std::size_t m_MappingSize = 0;
 };
 } // namespace
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "math/Vec3.h"
+#include "rendering/DisplayList.h"
 
 namespace Rendering
 {
@@ -14,8 +15,9 @@ class Aabb
 public:
     // Measures `mesh`; null gives the empty box at the origin.
     explicit Aabb(Mesh* mesh = nullptr);
-    Aabb(const Aabb& other) = default;
-    Aabb& operator=(const Aabb& other) = default;
+    // Copies the mesh pointer and both corners; the copy compiles its lines of its own.
+    Aabb(const Aabb& other);
+    Aabb& operator=(const Aabb& other);
 
     // Stores the mesh (null allowed) and measures it.
     void setMesh(Mesh* mesh);
@@ -32,13 +34,17 @@ public:
     Mesh* getMesh() const { return m_Mesh; }
 
     // Draws the twelve edges as green lines in the current transform, then leaves the
-    // current colour white.
+    // current colour white. The lines are replayed from a display list, compiled again
+    // after the box changes.
     void draw() const;
 
 private:
     Mesh* m_Mesh;
     Vec3<double> m_Min;
     Vec3<double> m_Max;
+    // The box is drawn in the pick pass when bounds are shown, which takes its geometry
+    // from lists only (see DisplayList).
+    mutable DisplayList m_Lines;
 };
 
 } // namespace Rendering

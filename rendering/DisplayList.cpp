@@ -15,7 +15,12 @@ DisplayList::~DisplayList()
 
 bool DisplayList::isCompiled() const
 {
-    return m_Name && !m_Stale && m_Context == glXGetCurrentContext();
+    return isNamed() && !m_Stale;
+}
+
+bool DisplayList::isNamed() const
+{
+    return m_Name && m_Context == glXGetCurrentContext();
 }
 
 bool DisplayList::beginCompile()

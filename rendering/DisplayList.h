@@ -31,15 +31,25 @@ public:
     template <typename Emit>
     void draw(Emit&& emit)
     {
-        if (!isCompiled()) {
-            if (!beginCompile()) {
-                emit();
-                return;
-            }
-            emit();
-            endCompile();
-        }
+        if (!isCompiled() && !compile(emit))
+            return;
         call();
+    }
+
+    // Compiles what `emit` issues now, replacing what the list held (under the same name
+    // when it has one in the current context). False when nothing could be compiled: no
+    // context, or another list being compiled, in which case `emit` is issued directly so
+    // that it lands in that list.
+    template <typename Emit>
+    bool compile(Emit&& emit)
+    {
+        if (!beginCompile()) {
+            emit();
+            return false;
+        }
+        emit();
+        endCompile();
+        return true;
     }
 
     // Marks the geometry as changed: the next draw compiles it again. Needs no context.
@@ -48,6 +58,8 @@ public:
     bool isCompiled() const;
     // The list's name in the context it was compiled in; 0 before the first compilation.
     unsigned int getName() const { return m_Name; }
+    // True when the list has a name in the current context (compiled, perhaps stale).
+    bool isNamed() const;
 
     // Which list reproduces a drawable's immediate-mode drawing can depend on how the
     // current context draws: in render mode (not selection or feedback) and with filled

@@ -1,6 +1,6 @@
 #include "rendering/Image.h"
 
-#include <GL/gl.h>
+#include <GL/glew.h>
 
 #include <cstring>
 #include <iostream>
@@ -8,6 +8,8 @@
 
 #include "reader/JPEGReader.h"
 #include "reader/PNGReader.h"
+#include "rendering/Render.h"
+#include "rendering/Shader.h"
 
 namespace Rendering
 {
@@ -128,6 +130,10 @@ void Image::initGL()
 {
     if (!m_Data)
         return;
+    // The upload happens at start-up or at a first draw: whatever was bound stays bound, so
+    // that drawings which follow without a picture are not tinted by this one.
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
     glGenTextures(1, &m_Id);
     glBindTexture(GL_TEXTURE_2D, m_Id);
     // Rows are packed without padding; OpenGL's default would expect 4-byte aligned rows.
@@ -138,6 +144,7 @@ void Image::initGL()
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
 }
 
 void Image::reduceToLimit()
@@ -183,8 +190,24 @@ void Image::reduceToLimit()
     m_IsReduced = true;
 }
 
+Shader* Image::drawingShader()
+{
+    const Render* render = Render::existing();
+    if (!render || !render->hasShaderAvailable())
+        return nullptr;
+    // The pick pass and the overlay draw with the fixed pipeline: the program's samplers
+    // cannot be set while it is not in use.
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    Shader* shader = render->getShader();
+    return static_cast<GLuint>(current) == shader->getProgram() ? shader : nullptr;
+}
+
 void Image::apply()
 {
+    // The program's unit first, so that a late upload lands on unit 0 as well.
+    if (Shader* shader = drawingShader())
+        shader->setTexture2DParameter("TextureID", m_Id, 0);
     if (m_Id == 0 && m_Data)
         initGL();
     glBindTexture(GL_TEXTURE_2D, m_Id);
@@ -192,6 +215,13 @@ void Image::apply()
 
 void Image::unApply()
 {
+    // Under a program a normal map may be bound on unit 1: left there, it would shade the
+    // next drawing in plain colour.
+    if (drawingShader()) {
+        glActiveTexture(GL_TEXTURE1);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glActiveTexture(GL_TEXTURE0);
+    }
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 

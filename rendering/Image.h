@@ -6,6 +6,8 @@
 namespace Rendering
 {
 
+class Shader;
+
 // One decoded picture: the pixels handed over by the PNG or JPEG reader (rows bottom-up,
 // without row padding) and the OpenGL texture object they are uploaded to. Pictures are
 // normally owned by Core::ImageManager, which shares one Image per file path.
@@ -54,10 +56,17 @@ public:
     // allocated the picture is left as it was.
     void reduceToLimit();
     // Binds the picture on the active texture unit; a loaded picture without texture
-    // object (added after the start-up upload) is uploaded first.
+    // object (added after the start-up upload) is uploaded first. When the render has a
+    // GLSL program (Render::hasShaderAvailable), unit 0 becomes active first and the
+    // program's sampler "TextureID" is pointed at it.
     void apply();
-    // Binds no texture on the active unit.
+    // Binds no texture on the active unit. With a GLSL program, binds none on unit 1 (the
+    // normal map's) and unit 0 either, and leaves unit 0 active.
     static void unApply();
+
+    // The render's GLSL program while it is in use (textures hand their units to it), else
+    // null.
+    static Shader* drawingShader();
 
     int getWidth() const { return m_Width; }
     int getHeight() const { return m_Height; }

@@ -1,21 +1,31 @@
 #include "rendering/MaterialTexture.h"
 
-#include <GL/gl.h>
+#include "rendering/Texture.h"
 
 namespace Rendering
 {
 
 namespace
 {
-// Pictures do not reach meshes yet: no material bitmap becomes a texture.
-Texture* loadTexture(const std::string&)
+// A material whose picture does not load keeps no texture.
+Texture* loadTexture(const std::string& path)
 {
+    auto* texture = new Texture(path);
+    if (texture->isLoaded())
+        return texture;
+    delete texture;
     return nullptr;
 }
 
-void releaseTexture(Texture*) {}
+void releaseTexture(Texture* texture)
+{
+    delete texture;
+}
 
-void applyTexture(Texture*) {}
+void applyTexture(Texture* texture)
+{
+    texture->apply();
+}
 
 MaterialTexture::Hooks& hooks()
 {
@@ -43,7 +53,7 @@ void MaterialTexture::apply(Texture* texture)
 
 void MaterialTexture::unApply()
 {
-    glBindTexture(GL_TEXTURE_2D, 0);
+    Texture::unApply();
 }
 
 MaterialTexture::Hooks MaterialTexture::setHooks(const Hooks& replacement)

@@ -9,7 +9,8 @@ class Texture;
 
 // The one place where meshes reach Rendering::Texture: making the texture of a material
 // bitmap, applying it around a primitive's display list, and freeing it with its mesh.
-// The operations can be replaced, so that tests can watch materials without pictures.
+// The operations can be replaced, so that tests and the reader's fuzzer can watch
+// materials without reading the pictures their files name.
 class MaterialTexture
 {
 public:
@@ -20,13 +21,14 @@ public:
         void (*apply)(Texture* texture);
     };
 
-    // The texture of the picture at `path`, or null when the picture does not load.
+    // A new texture of the picture at `path` (with its normal map, as any texture), or
+    // null when the picture does not load (its messages are printed).
     static Texture* load(const std::string& path);
-    // Frees a texture made by load().
+    // Frees a texture made by load(); the pictures stay cached.
     static void release(Texture* texture);
-    // Binds a texture for the following drawing.
+    // Binds a texture for the following drawing; null binds nothing.
     static void apply(Texture* texture);
-    // Binds texture 0 again.
+    // Rendering::Texture::unApply().
     static void unApply();
 
     // Replaces the operations; returns the ones in place before.

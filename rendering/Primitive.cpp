@@ -38,18 +38,36 @@ bool inside(const std::vector<unsigned short>& indices, std::size_t from, std::s
 }
 } // namespace
 
-Primitive::Primitive() : m_Geometry(nullptr), m_Texture(nullptr), m_PrimitiveType(GL_POINTS), m_DisplayList(0) {}
+Primitive::Primitive() : m_Geometry(nullptr), m_Texture(nullptr), m_PrimitiveType(GL_POINTS) {}
 
-Primitive::~Primitive() = default;
+Primitive::~Primitive()
+{
+    // The list is deleted with m_List exactly when it is named in the current context.
+    if (!m_List.isNamed())
+        return;
+    if (Render* render = Render::existing())
+        render->setNbDisplayList(render->getNbDisplayList() - 1);
+}
 
 void Primitive::initDisplayList()
 {
-    Render& render = Render::instance();
-    render.setNbDisplayList(render.getNbDisplayList() + 1);
-    if (m_DisplayList == 0)
-        m_DisplayList = glGenLists(1);
-    glNewList(m_DisplayList, GL_COMPILE);
+    compile();
+}
 
+bool Primitive::compile()
+{
+    const bool named = m_List.isNamed();
+    if (!m_List.compile([this] { emit(); }))
+        return false;
+    if (!named) {
+        Render& render = Render::instance();
+        render.setNbDisplayList(render.getNbDisplayList() + 1);
+    }
+    return true;
+}
+
+void Primitive::emit() const
+{
     const std::size_t count = m_VertexIndices.size();
     const bool normals = m_NormalIndices.size() == count;
     const bool colors = m_ColorIndices.size() == count;
@@ -83,15 +101,15 @@ void Primitive::initDisplayList()
         }
     }
     glEnd();
-    glEndList();
 }
 
 void Primitive::draw()
 {
-    if (m_DisplayList == 0)
-        initDisplayList();
     MaterialTexture::apply(m_Texture);
-    glCallList(m_DisplayList);
+    // Not compiled here (while another list is being compiled), the vertices went
+    // straight to where the caller draws.
+    if (m_List.isCompiled() || compile())
+        m_List.draw([this] { emit(); });
     MaterialTexture::unApply();
 }
 

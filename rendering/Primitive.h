@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "rendering/DisplayList.h"
+
 namespace Rendering
 {
 
@@ -17,7 +19,8 @@ public:
     Primitive();
     Primitive(const Primitive&) = delete;
     Primitive& operator=(const Primitive&) = delete;
-    // Releases the index lists; the display list stays in the OpenGL context.
+    // Deletes the display list when its context is current (and counts it off the
+    // render's display-list counter); otherwise the list goes with its context.
     ~Primitive();
 
     // The geometry whose arrays the indices refer to.
@@ -36,23 +39,31 @@ public:
     std::vector<unsigned short>& getNormalIndicesArray() { return m_NormalIndices; }
     std::vector<unsigned short>& getColorIndicesArray() { return m_ColorIndices; }
 
-    // Compiles the display list (the context must be current) and counts it in the
-    // render's display-list counter. Normals, colours and texture coordinates are emitted
-    // only when their index list is as long as the vertex index list; a face with an
-    // index outside its array is left out. A second call compiles into the same list.
+    // Compiles the display list (the context must be current). Normals, colours and
+    // texture coordinates are emitted only when their index list is as long as the vertex
+    // index list; a face with an index outside its array is left out. A second call
+    // compiles into the same list; the render's display-list counter counts each list
+    // once, from the compilation that made it until the primitive deletes it.
     void initDisplayList();
-    // True once initDisplayList() has run.
-    bool isCompiled() const { return m_DisplayList != 0; }
-    unsigned int getDisplayList() const { return m_DisplayList; }
-    // Applies the texture if any, calls the display list (compiling it first if it never
-    // was), then binds texture 0.
+    // True when the display list is compiled in the current context.
+    bool isCompiled() const { return m_List.isCompiled(); }
+    // The display list's name; 0 before the first compilation.
+    unsigned int getDisplayList() const { return m_List.getName(); }
+    // Applies the texture if any, calls the display list (compiling it first if it is
+    // not compiled in the current context), then binds no texture.
     void draw();
 
 private:
+    // Compiles the list, counting a new one; false when it could not be compiled (and the
+    // vertices were issued directly).
+    bool compile();
+    // The vertices with their attributes, between glBegin and glEnd.
+    void emit() const;
+
     Geometry* m_Geometry;
     Texture* m_Texture;
     unsigned int m_PrimitiveType;
-    unsigned int m_DisplayList;
+    DisplayList m_List;
     std::vector<unsigned short> m_VertexIndices;
     std::vector<unsigned short> m_TexturesIndices;
     std::vector<unsigned short> m_NormalIndices;

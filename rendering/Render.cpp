@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,12 +21,14 @@
 #include "core/CallBackPicking.h"
 #include "core/Drawable.h"
 #include "core/ImageManager.h"
+#include "core/MeshManager.h"
 #include "core/Object.h"
 #include "core/Square.h"
 #include "rendering/Camera.h"
 #include "rendering/HUD.h"
 #include "rendering/Input.h"
 #include "rendering/Light.h"
+#include "rendering/Shader.h"
 
 float rot = 0.0f;
 
@@ -90,6 +93,26 @@ void glutInitError(const char* format, va_list args)
     std::longjmp(g_GlutInitFailed, 1);
 }
 
+// The software OpenGL driver allocates and frees blocks of up to several hundred KiB for
+// every draw (vertices being transformed, bins of the rasterizer). With glibc's defaults
+// each free at the top of the heap hands the pages back to the system (trim threshold
+// 128 KiB, raised only as far as the last mapped block freed) and the next draw faults
+// them in again, a page at a time: on the demo's frame that was two thirds of the time.
+// Keeping up to 64 MiB of free heap, and serving blocks of up to 32 MiB (the most glibc
+// allows) from the heap rather than from mappings of their own, makes those blocks reused
+// from frame to frame. The cost is memory kept by the process after a peak, not memory in
+// use.
+constexpr int c_TrimThreshold = 64 * 1024 * 1024;
+constexpr int c_MmapThreshold = 32 * 1024 * 1024;
+
+void keepFreedMemoryForTheDriver()
+{
+#if defined(__GLIBC__)
+    mallopt(M_TRIM_THRESHOLD, c_TrimThreshold);
+    mallopt(M_MMAP_THRESHOLD, c_MmapThreshold);
+#endif
+}
+
 double millisecondsSinceStart()
 {
     using Ms = std::chrono::duration<double, std::milli>;
@@ -110,8 +133,8 @@ Render* Render::existing()
 
 Render::Render()
     : m_Width(1024), m_Height(728), m_Scale(0.0, 0.0, 0.0), m_FullScreen(false), m_Camera(new Camera), m_Board(nullptr),
-      m_CameraSpeed(1.0f), m_LastTime(1000.0), m_FrameCount(0), m_NbDisplayList(0), m_DefaultLight(nullptr),
-      m_ClickedSquare(nullptr)
+      m_CameraSpeed(1.0f), m_LastTime(1000.0), m_FrameCount(0), m_ShaderAvailable(false), m_Shader(nullptr),
+      m_NbDisplayList(0), m_DefaultLight(nullptr), m_ClickedSquare(nullptr)
 {
     m_Camera->setIsFree(true);
 }
@@ -136,6 +159,27 @@ void Render::setSize(unsigned int width, unsigned int height)
 {
     m_Width = width;
     m_Height = height;
+}
+
+void Render::setShaderFiles(const std::string& vertexFile, const std::string& fragmentFile)
+{
+    if (!m_Shader)
+        m_Shader = new Shader;
+    m_Shader->setVertexFile(vertexFile);
+    m_Shader->setFragmentFile(fragmentFile);
+}
+
+bool Render::hasShaderAvailable() const
+{
+    return m_Shader && m_ShaderAvailable && m_Shader->isLinked();
+}
+
+void Render::removeShader()
+{
+    if (hasShaderAvailable())
+        Shader::unApply();
+    delete m_Shader;
+    m_Shader = nullptr;
 }
 
 void Render::addCallBackPicking(Core::CallBackPicking* callback)
@@ -233,6 +277,7 @@ bool Render::openWindow()
         return false;
     }
     XCloseDisplay(display);
+    keepFreedMemoryForTheDriver();
 
     static char arg0[] = "main";
     static char* argv[] = {arg0, nullptr};
@@ -288,6 +333,9 @@ void Render::initGL()
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glDepthMask(GL_TRUE);
+    // Pieces are drawn scaled down (0.02 in the demo): unnormalised, their normals would
+    // come out tens of times too long and light the models white.
+    glEnable(GL_NORMALIZE);
 
     // A second initGL re-applies the default light instead of adding another.
     if (!m_DefaultLight) {
@@ -308,15 +356,34 @@ void Render::initGL()
 
     // Pictures decoded before the window existed get their texture objects now.
     Core::ImageManager::instance().initGL();
+    Core::MeshManager::instance().initList();
 
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     std::cout << " OK" << std::endl;
 
+    whiteDefaultTexture();
+
     std::cout << "Initializing GLEW & Shader : " << std::flush;
     glewInit();
+    m_ShaderAvailable = Shader::shaderIsAvailable();
     std::cout << " OK" << std::endl;
+    if (m_Shader && m_ShaderAvailable) {
+        // A program built by an earlier initGL may still be in use.
+        Shader::unApply();
+        m_Shader->init();
+    }
+}
+
+void Render::whiteDefaultTexture()
+{
+    // A unit without picture samples texture 0. Left without image it is incomplete, which
+    // a GLSL program samples as black (a piece in colour would be drawn black); one white
+    // texel leaves colours unchanged there and, modulating by one, in the fixed pipeline.
+    static const GLubyte white[4] = {255, 255, 255, 255};
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
 }
 
 void Render::installCallbacks()
@@ -339,6 +406,9 @@ void Render::loop()
     glScaled(m_Scale.x(), m_Scale.y(), m_Scale.z());
     glRotated(rot, 0.0, 1.0, 0.0);
 
+    // Selection runs through the fixed pipeline.
+    if (m_ShaderAvailable)
+        Shader::unApply();
     if (m_Board) {
         startPicking(mouseX, mouseY);
         m_Board->draw();
@@ -349,6 +419,8 @@ void Render::loop()
         if (hud)
             hud->draw();
 
+    if (hasShaderAvailable())
+        m_Shader->apply();
     for (Light* light : m_Lights)
         light->apply();
 

@@ -22,6 +22,7 @@ namespace Rendering
 class Camera;
 class HUD;
 class Light;
+class Shader;
 
 // Selection buffer of the pick pass.
 extern unsigned int pickingBuf[512];
@@ -57,11 +58,15 @@ public:
     bool run();
     // The window part of run(): GLUT initialisation, display mode, size, position, title,
     // full screen when asked. One window per process: false, with a message on standard
-    // error, when there is no X display to open it on or it is already open.
+    // error, when there is no X display to open it on or it is already open. Before the
+    // driver loads, glibc's allocator is set to keep freed memory for reuse (the software
+    // driver frees and allocates large blocks every frame).
     bool openWindow();
-    // OpenGL state, start-up view, default light and GLEW; needs a current context.
+    // OpenGL state, start-up view, default light, GLEW and the GLSL program named by
+    // setShaderFiles (built when the driver offers GLSL); needs a current context.
     void initGL();
-    // Draws one frame: pick pass, HUD, lit scene, swap, frame counter, board turn.
+    // Draws one frame: pick pass, HUD, lit scene (through the GLSL program when one is
+    // built), swap, frame counter, board turn.
     void loop();
     // Draws the three unit axes (X red, Y green, Z blue) from the origin.
     void drawAxis();
@@ -90,9 +95,18 @@ public:
     const Vec3<double>& getScale() const { return m_Scale; }
     Core::Board* getBoard() const { return m_Board; }
     Camera* getCamera() const { return m_Camera; }
-    // True when a GLSL program is ready to take the pictures' texture units; there is no
-    // shader yet, so pictures are bound on the active unit only.
-    bool hasShaderAvailable() const { return false; }
+    // Names the GLSL program's source files (creating the shader on the first call, kept
+    // for the life of the process); they are read when initGL builds the program.
+    void setShaderFiles(const std::string& vertexFile, const std::string& fragmentFile);
+    // The shader named by setShaderFiles, or null.
+    Shader* getShader() const { return m_Shader; }
+    // True when the driver offers GLSL and the program was built and linked: textures then
+    // hand their pictures to its samplers. Otherwise the scene is drawn by the fixed
+    // pipeline (a missing or broken source file has been reported by the loader).
+    bool hasShaderAvailable() const;
+    // Deletes the shader (pointers from getShader() go stale); frames are drawn by the
+    // fixed pipeline from then on, until setShaderFiles and initGL make a new one.
+    void removeShader();
     unsigned int getNbDisplayList() const { return m_NbDisplayList; }
     void setNbDisplayList(unsigned int count) { m_NbDisplayList = count; }
     void setCameraSpeed(float degreesPerFrame) { m_CameraSpeed = degreesPerFrame; }
@@ -129,6 +143,7 @@ private:
     ~Render();
 
     void installCallbacks();
+    static void whiteDefaultTexture();
 
     unsigned int m_Width;
     unsigned int m_Height;
@@ -140,7 +155,9 @@ private:
     double m_LastTime;
     unsigned int m_FrameCount;
     std::vector<Light*> m_Lights;
+    bool m_ShaderAvailable;
     std::string m_Title;
+    Shader* m_Shader;
     std::vector<HUD*> m_HUDs;
     unsigned int m_NbDisplayList;
     std::vector<Core::CallBackPicking*> m_CallBacksPicking;

@@ -1,11 +1,10 @@
 #include "rendering/Texture.h"
 
-#include <GL/gl.h>
-
 #include <fstream>
 
 #include "core/ImageManager.h"
 #include "rendering/Image.h"
+#include "rendering/Shader.h"
 
 namespace Rendering
 {
@@ -44,12 +43,21 @@ void Texture::apply()
         unApply();
         return;
     }
+    if (Shader* shader = Image::drawingShader()) {
+        unsigned int normals = 0;
+        if (m_NormalImage) {
+            if (m_NormalImage->getId() == 0 && m_NormalImage->isLoaded())
+                m_NormalImage->initGL();
+            normals = m_NormalImage->getId();
+        }
+        shader->setTexture2DParameter("NormalsID", normals, 1);
+    }
     m_Image->apply();
 }
 
 void Texture::unApply()
 {
-    glBindTexture(GL_TEXTURE_2D, 0);
+    Image::unApply();
 }
 
 std::string Texture::normalMapPath(const std::string& fileName)

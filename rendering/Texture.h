@@ -29,9 +29,11 @@ public:
     // True when the diffuse picture is decoded and still cached.
     bool isLoaded() const;
     // Binds the diffuse picture on the active texture unit; a texture without picture
-    // binds texture 0.
+    // binds texture 0. With the render's GLSL program, the normal map (or texture 0) goes
+    // to unit 1 and sampler "NormalsID", the picture to unit 0 and sampler "TextureID",
+    // and unit 0 is left active; a program without both samplers ends the process.
     void apply();
-    // Binds no texture on the active unit.
+    // Binds no texture on the active unit; with a GLSL program, none on units 1 and 0.
     static void unApply();
 
     Image* getImage() const { return m_Image; }

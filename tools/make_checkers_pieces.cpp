@@ -14,7 +14,7 @@
 
 namespace
 {
-constexpr int c_Segments = 40;
+constexpr int c_Segments = 32;
 constexpr double c_Pi = 3.14159265358979323846;
 
 // A point of the turned profile: radius r, height z and the outward normal (nr, nz).
@@ -77,19 +77,19 @@ Profile pieceProfile()
 {
     const double half = 5.5; // half the height
     Profile p(0.0, -half);
-    p.line(18.0, -half, 3);                 // underside
-    p.arc(18.0, -half + 2.0, 0.0, 6);       // lower rounded edge
-    p.line(20.0, half - 2.0, 3);            // side
-    p.arc(18.0, half - 2.0, c_Pi / 2.0, 6); // upper rounded edge
+    p.line(18.0, -half, 1);                 // underside
+    p.arc(18.0, -half + 2.0, 0.0, 3);       // lower rounded edge
+    p.line(20.0, half - 2.0, 1);            // side
+    p.arc(18.0, half - 2.0, c_Pi / 2.0, 3); // upper rounded edge
     p.line(16.5, half, 1);                  // top of the rim
-    p.arc(16.5, half - 1.0, c_Pi, 4);       // inner rounding of the rim
+    p.arc(16.5, half - 1.0, c_Pi, 2);       // inner rounding of the rim
     p.line(15.5, 4.0, 1);                   // inner wall down to the recessed top
     p.crease();
     p.line(10.8, 4.0, 1);
     p.crease();
-    p.arc(10.0, 4.0, c_Pi, 8); // bead ring
+    p.arc(10.0, 4.0, c_Pi, 4); // bead ring
     p.crease();
-    p.line(0.0, 4.0, 2);
+    p.line(0.0, 4.0, 1);
     return p;
 }
 

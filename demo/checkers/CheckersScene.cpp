@@ -14,6 +14,7 @@ const Vec4<double> c_Player2Color(0.2, 0.2, 0.25, 1.0);
 const Vec3<double> c_MessageColor(1.0, 0.5, 0.5);
 constexpr float c_BoardTurnSpeed = 3.5f;
 constexpr float c_SceneScale = 0.85f;
+constexpr double c_PieceScale = 0.02;
 constexpr const char* c_ProbeFile = "Textures/checkers/Rock.png";
 
 bool opens(const std::string& path)
@@ -38,7 +39,7 @@ CheckersScene::CheckersScene()
 {
     m_Pieces.reserve(c_PieceCount);
     for (int i = 0; i < c_PieceCount; ++i)
-        m_Pieces.emplace_back(Core::Object::ObjectAlignment());
+        m_Pieces.emplace_back(Core::Object::ObjectAlignment(), "");
 
     m_Roots = findDataRoots();
     m_BoardTexture = m_Roots.data + "Textures/checkers/Rock.png";
@@ -50,6 +51,7 @@ CheckersScene::CheckersScene()
     m_Board =
         std::make_unique<Core::Board>(Vec2<unsigned int>(c_Columns + 2, c_Rows + 2), std::vector<Core::Square*>());
     m_Board->setColor(c_BoardColor);
+    m_Board->setTexture(m_BoardTexture);
     m_Board->enableAutoHighlight(true);
     for (int row = 0; row < c_Rows; ++row)
         for (int column = 0; column < c_Columns; ++column)
@@ -63,6 +65,7 @@ CheckersScene::CheckersScene()
     render.pushBackHUD(m_Message.get());
     render.addCallBackPicking(m_Rules.get());
     render.setCameraSpeed(c_BoardTurnSpeed);
+    render.setShaderFiles(m_Roots.shader + "per_pixel_true_phong.vert", m_Roots.shader + "per_pixel_true_phong.frag");
     const double scale = c_SceneScale;
     render.setParams(c_Title, Vec3<double>(scale, scale, scale), m_Board.get());
 }
@@ -75,6 +78,7 @@ void CheckersScene::buildSquare(int row, int column)
     auto* square = new Core::Square(corners, std::vector<Core::Object*>());
     const bool dark = (row + column) % 2 == 0;
     square->setColor(dark ? c_DarkSquare : c_LightSquare);
+    square->setTexture(dark ? m_DarkTexture : m_LightTexture);
     tag(*square, "index", std::to_string(row * c_Columns + column));
 
     const bool backRow = row <= 2 || row >= 7;
@@ -82,6 +86,8 @@ void CheckersScene::buildSquare(int row, int column)
         Core::Object& piece = m_Pieces[m_PiecesPlaced++];
         const bool first = row <= 2;
         piece.setColor(first ? c_Player1Color : c_Player2Color);
+        piece.setMesh(first ? m_Player1Mesh : m_Player2Mesh);
+        piece.setScale(c_PieceScale);
         tag(piece, "player", first ? "1" : "2");
         square->pushObject(&piece);
         square->defineObjectPosition();

@@ -13,9 +13,10 @@
 
 #include "CheckersCBPicking.h"
 
-// The checkers scene: a 12 x 12 board whose 10 x 10 squares carry their "index", 15
-// pieces a side carrying their "player", the message overlay and the rules, registered
-// with the render singleton. Everything it creates lives as long as the scene.
+// The checkers scene: a 12 x 12 granite board whose 10 x 10 wooden squares carry their
+// "index", 15 turned pieces a side carrying their "player", the message overlay and the
+// rules, registered with the render singleton. Everything it creates lives as long as the
+// scene; its pictures and models stay in the caches while something holds them.
 class CheckersScene
 {
 public:

@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
 #include "core/Board.h"
 #include "core/Object.h"
 #include "core/Square.h"
+#include "reader/ASETestSupport.h"
+#include "rendering/Mesh.h"
 #include "rendering/Render.h"
+#include "rendering/Texture.h"
 
 using Core::Object;
 using Core::Square;
@@ -44,4 +53,54 @@ TEST(Drawable, GetMetaReturnsTheFirstMatchingEntry)
         piece.getMetadata().push_back(entry);
     EXPECT_EQ(piece.getMeta("index"), "35");
     EXPECT_EQ(piece.getMeta("Index"), "7");
+}
+
+// Copies share the texture and the model; each lets go of its own hold only, so that none
+// frees what another still draws (run under AddressSanitizer).
+TEST(Drawable, CopiesShareTextureAndModelUntilTheLastHolderLetsGo)
+{
+    TestSupport::StdoutCapture output;
+    Object piece;
+    EXPECT_FALSE(piece.hasTexture());
+    piece.removeTexture();
+    piece.setTexture("no/such/picture.png");
+    ASSERT_TRUE(piece.hasTexture()) << "kept although the picture did not load";
+    auto copy = std::make_unique<Object>(piece);
+    EXPECT_EQ(copy->getTexture(), piece.getTexture());
+    piece.removeTexture();
+    EXPECT_FALSE(piece.hasTexture());
+    EXPECT_EQ(copy->getTexture()->getFileName(), "no/such/picture.png");
+    copy->setTexture("no/such/other.png");
+    EXPECT_EQ(copy->getTexture()->getFileName(), "no/such/other.png");
+
+    namespace fs = std::filesystem;
+    const std::string path =
+        (fs::temp_directory_path() / ("drawable_model_" + std::to_string(::getpid()) + ".ase")).string();
+    std::ofstream(path) << "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 2 *MESH_VERTEX_LIST { *MESH_VERTEX 0 0 0 -5 "
+                           "*MESH_VERTEX 1 1 1 5 } } }";
+    const std::string loaded = "Mesh File : \"" + path + "\" loaded.\n";
+    auto source = std::make_unique<Object>(Object::ObjectAlignment(), path);
+    source->setScale(0.02);
+    Object twin(*source);
+    EXPECT_EQ(twin.getMesh(), source->getMesh());
+    EXPECT_DOUBLE_EQ(twin.deltaTranslateY(), 10 * 0.02 / 2 + 0.02) << "the copy has the box too";
+    // The same file set again is not read again.
+    source->setMesh(path);
+    source.reset();
+    EXPECT_EQ(twin.getMesh()->getGeometries().size(), 1u);
+    twin.setMesh("");
+    EXPECT_FALSE(twin.hasMesh());
+    EXPECT_EQ(twin.deltaTranslateY(), 0.076);
+    // Every holder let go: the next piece reads the file again.
+    Object again(Object::ObjectAlignment(), path);
+    EXPECT_EQ(output.text(), std::string("Couldn't open/find file : \"no/such/picture.png\"\n"
+                                         "Couldn't load Image file : \"no/such/picture.png\"\n"
+                                         "Couldn't open/find file : \"no/such/other.png\"\n"
+                                         "Couldn't load Image file : \"no/such/other.png\"\n") +
+                                 loaded + loaded);
+    // A model that does not load is an empty one: nothing drawn, a box of -6.8e38.
+    again.setMesh(path + ".missing.ase");
+    EXPECT_TRUE(again.hasMesh());
+    EXPECT_DOUBLE_EQ(again.deltaTranslateY(), -6.7999999042887285e38 / 2 + 0.02);
+    fs::remove(path);
 }

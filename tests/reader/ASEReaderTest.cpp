@@ -204,7 +204,7 @@ TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / ("ase_reader_test_" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    // Over 4 MB: the file is mapped instead of read.
+    // Over 4 MB: the file is read into a buffer of its own kind.
     std::string big = object();
     while (big.size() < (5u << 20))
         big += "*COMMENT \"padding padding padding padding padding padding padding padding\"\n";

@@ -63,12 +63,15 @@ TEST_F(ImageGLTest, UploadReadsPackedRowsInEveryFormat)
         const unsigned char* data = countingBuffer(size);
         image.setData(c.width, c.height, 1, 0, c.format, c.type, const_cast<unsigned char*>(data));
         glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
+        glBindTexture(GL_TEXTURE_2D, 0);
         image.initGL();
         GLint alignment = 0;
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
         EXPECT_EQ(alignment, 2);
         ASSERT_NE(image.getId(), 0u);
-        EXPECT_EQ(boundTexture(), static_cast<GLint>(image.getId()));
+        // Drawings that follow without a picture must not be tinted by this one.
+        EXPECT_EQ(boundTexture(), 0) << "the upload leaves the binding as it found it";
+        glBindTexture(GL_TEXTURE_2D, image.getId());
         EXPECT_EQ(level0(GL_TEXTURE_WIDTH) * 10 + level0(GL_TEXTURE_HEIGHT), c.width * 10 + c.height);
         EXPECT_GE(level0(GL_TEXTURE_ALPHA_SIZE), 8);
 
@@ -89,6 +92,7 @@ TEST_F(ImageGLTest, UploadReadsPackedRowsInEveryFormat)
         }
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glBindTexture(GL_TEXTURE_2D, 0);
     EXPECT_NO_GL_ERROR();
 }
 
@@ -137,11 +141,12 @@ TEST_F(ImageGLTest, ReductionReplacesAndReleasesTheTextureObject)
     image.reduceToLimit();
     EXPECT_FALSE(glIsTexture(old));
     ASSERT_TRUE(glIsTexture(image.getId()));
-    EXPECT_EQ(boundTexture(), static_cast<GLint>(image.getId()));
+    glBindTexture(GL_TEXTURE_2D, image.getId());
     EXPECT_EQ(level0(GL_TEXTURE_WIDTH) * 10 + level0(GL_TEXTURE_HEIGHT), 21);
     const std::vector<std::uint8_t> texels = readTexture(2, 1);
     EXPECT_EQ(std::vector<std::uint8_t>(texels.begin(), texels.begin() + 3), (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_EQ(std::vector<std::uint8_t>(texels.begin() + 4, texels.begin() + 7), (std::vector<std::uint8_t>{7, 8, 9}));
+    glBindTexture(GL_TEXTURE_2D, 0);
     GLuint id = image.getId();
     glDeleteTextures(1, &id);
     EXPECT_NO_GL_ERROR();

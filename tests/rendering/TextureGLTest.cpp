@@ -4,9 +4,12 @@
 
 #include "core/ImageManager.h"
 #include "rendering/Image.h"
+#include "rendering/Render.h"
+#include "rendering/Shader.h"
 #include "rendering/Texture.h"
 #include "support/PictureFiles.h"
 
+using Rendering::Render;
 using Rendering::Texture;
 using TestSupport::CapturedOutput;
 
@@ -14,11 +17,53 @@ namespace
 {
 using TextureGLTest = TestSupport::GLTest;
 
+const char* const c_Vertex =
+    "#version 120\nvoid main() { gl_TexCoord[0] = gl_MultiTexCoord0; gl_Position = ftransform(); }";
+const char* const c_BothSamplers = "#version 120\nuniform sampler2D TextureID;\nuniform sampler2D NormalsID;\n"
+                                   "void main() { vec2 t = gl_TexCoord[0].st;\n"
+                                   "gl_FragColor = texture2D(TextureID, t) * texture2D(NormalsID, t); }";
+const char* const c_DiffuseOnly = "#version 120\nuniform sampler2D TextureID;\n"
+                                  "void main() { gl_FragColor = texture2D(TextureID, gl_TexCoord[0].st); }";
+
 GLint boundTexture()
 {
     GLint id = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &id);
     return id;
+}
+
+GLint current(GLenum what)
+{
+    GLint value = -1;
+    glGetIntegerv(what, &value);
+    return value;
+}
+
+// The 2D texture bound on a unit; the active unit is left as it was.
+GLint boundOn(GLenum unit)
+{
+    const GLint active = current(GL_ACTIVE_TEXTURE);
+    glActiveTexture(unit);
+    const GLint id = boundTexture();
+    glActiveTexture(static_cast<GLenum>(active));
+    return id;
+}
+
+// Has the render build its program from the two sources (written into `dir`).
+void buildProgram(const TestSupport::TempDir& dir, const char* fragment)
+{
+    TestSupport::writeFile(dir.path("t.vert"), c_Vertex);
+    TestSupport::writeFile(dir.path("t.frag"), fragment);
+    Render::instance().setShaderFiles(dir.path("t.vert"), dir.path("t.frag"));
+    TextureGLTest::startUp();
+}
+
+GLint sampler(const char* name)
+{
+    Rendering::Shader* shader = Render::instance().getShader();
+    GLint unit = -1;
+    glGetUniformiv(shader->getProgram(), shader->getParameterHandle(name), &unit);
+    return unit;
 }
 } // namespace
 
@@ -86,4 +131,81 @@ TEST_F(TextureGLTest, AMissingPictureBindsNothingAndProbesNoNormalMap)
     EXPECT_EQ(boundTexture(), 0);
     glDeleteTextures(1, &other);
     EXPECT_NO_GL_ERROR();
+}
+
+TEST_F(TextureGLTest, UnderTheRendersProgramPicturesGoToUnitsZeroAndOneAndUnbindingClearsBoth)
+{
+    TestSupport::TempDir dir;
+    TestSupport::writeBlankRGBA(dir.path("wood.png"), 4, 4);
+    TestSupport::writeBlankRGBA(dir.path("wood_normal.png"), 4, 4);
+    TestSupport::writeBlankRGBA(dir.path("plain.png"), 2, 2);
+    CapturedOutput quiet;
+    Texture wood(dir.path("wood.png")), plain(dir.path("plain.png"));
+    buildProgram(dir, c_BothSamplers);
+    Render& render = Render::instance();
+    ASSERT_TRUE(render.hasShaderAvailable());
+    render.getShader()->apply();
+    // The samplers start elsewhere, so that apply has to point them.
+    glUniform1i(render.getShader()->getParameterHandle("TextureID"), 5);
+    glUniform1i(render.getShader()->getParameterHandle("NormalsID"), 5);
+
+    wood.apply();
+    EXPECT_EQ(current(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+    EXPECT_EQ(boundOn(GL_TEXTURE0), static_cast<GLint>(wood.getImage()->getId()));
+    EXPECT_EQ(boundOn(GL_TEXTURE1), static_cast<GLint>(wood.getNormalImage()->getId()));
+    EXPECT_EQ(sampler("TextureID"), 0);
+    EXPECT_EQ(sampler("NormalsID"), 1);
+    plain.apply();
+    EXPECT_EQ(boundOn(GL_TEXTURE1), 0) << "no normal map: the stale one goes";
+    EXPECT_EQ(boundOn(GL_TEXTURE0), static_cast<GLint>(plain.getImage()->getId()));
+
+    // Drawing in colour after a normal-mapped picture samples neither picture.
+    wood.apply();
+    glActiveTexture(GL_TEXTURE1);
+    Texture::unApply();
+    EXPECT_EQ(current(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+    EXPECT_EQ(boundOn(GL_TEXTURE0), 0);
+    EXPECT_EQ(boundOn(GL_TEXTURE1), 0);
+    glActiveTexture(GL_TEXTURE1);
+    wood.getImage()->apply();
+    EXPECT_EQ(current(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+    EXPECT_EQ(boundTexture(), static_cast<GLint>(wood.getImage()->getId()));
+    Rendering::Image::unApply();
+    EXPECT_EQ(boundOn(GL_TEXTURE1), 0);
+
+    // A program that failed to build leaves textures on the active unit alone with the
+    // fixed pipeline: nothing asks for a sampler.
+    TestSupport::writeFile(dir.path("t.frag"), "#version 120\nvoid main() { gl_FragColor = nothing; }");
+    startUp();
+    EXPECT_FALSE(render.hasShaderAvailable());
+    glActiveTexture(GL_TEXTURE1);
+    wood.apply();
+    EXPECT_EQ(current(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
+    EXPECT_EQ(boundOn(GL_TEXTURE0), 0);
+    glActiveTexture(GL_TEXTURE0);
+    Texture::unApply();
+
+    render.removeShader();
+    Core::ImageManager& cache = Core::ImageManager::instance();
+    for (Rendering::Image* image : {wood.getNormalImage(), wood.getImage(), plain.getImage()})
+        cache.removeImage(image);
+    EXPECT_NO_GL_ERROR();
+}
+
+TEST_F(TextureGLTest, AProgramWithoutTheNormalMapSamplerEndsTheProcessAtTheFirstTexturedDraw)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            auto dir = std::make_unique<TestSupport::TempDir>();
+            TestSupport::writeBlankRGBA(dir->path("wood.png"), 2, 2);
+            Texture wood(dir->path("wood.png"));
+            buildProgram(*dir, c_DiffuseOnly);
+            dir.reset();
+            if (!Render::instance().hasShaderAvailable())
+                std::exit(2);
+            Render::instance().getShader()->apply();
+            wood.apply();
+        },
+        ::testing::ExitedWithCode(1), "ERROR: \"NormalsID\" unknown parameter\\.\\.\\.");
 }

@@ -3,8 +3,6 @@
 #include <GL/glu.h>
 
 #include <cstdlib>
-#include <iostream>
-#include <sstream>
 
 #include "core/Board.h"
 #include "rendering/Camera.h"
@@ -28,16 +26,10 @@ void GLTest::SetUp()
     render.setSize(1024, 728);
     render.setCameraSpeed(1.0f);
     render.getCallBacksKeyboard().clear();
-    Rendering::Camera* camera = render.getCamera();
-    camera->setIsFree(true);
-    camera->resetRotation();
-    // initGL prints its progress lines; the tests do not need them.
-    std::streambuf* saved = std::cout.rdbuf();
-    std::ostringstream discard;
-    std::cout.rdbuf(discard.rdbuf());
+    // No GLSL program unless the test names one.
+    render.removeShader();
     glViewport(0, 0, 1024, 728);
-    render.initGL();
-    std::cout.rdbuf(saved);
+    startUp();
     rot = 0.0f;
     Rendering::mouseX = Rendering::mouseY = 0;
     Rendering::oldX = Rendering::oldY = 0;
@@ -50,6 +42,18 @@ void GLTest::TearDown()
         return;
     Rendering::Render::instance().setParams("", Vec3<double>(1.0, 1.0, 1.0), nullptr);
     EXPECT_NO_GL_ERROR() << "the test left an OpenGL error";
+}
+
+std::string GLTest::startUp()
+{
+    Rendering::Camera* camera = Rendering::Render::instance().getCamera();
+    camera->setIsFree(true);
+    camera->resetRotation();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    Rendering::Render::instance().initGL();
+    const std::string out = testing::internal::GetCapturedStdout();
+    return out + testing::internal::GetCapturedStderr();
 }
 
 Matrix<double> GLTest::readModelView()

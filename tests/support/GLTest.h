@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "math/Matrix.h"
@@ -20,10 +21,15 @@ namespace TestSupport
 
 // Fixture of every test that needs OpenGL. It gets the shared window (failing when CI is
 // set and there is no display, skipping otherwise) and puts the engine back into its
-// start-up state: start-up view, no board, no overlay, no callbacks, shown angle 0. A
-// test that leaves an OpenGL error fails.
+// start-up state: start-up view, no board, no overlay, no callbacks, no GLSL program,
+// shown angle 0. A test that leaves an OpenGL error fails.
 class GLTest : public ::testing::Test
 {
+public:
+    // Runs the render's start-up again from the start-up view (it builds the GLSL program
+    // named by setShaderFiles); returns what it wrote to standard output and error.
+    static std::string startUp();
+
 protected:
     void SetUp() override;
     void TearDown() override;

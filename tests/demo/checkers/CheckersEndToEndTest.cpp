@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -62,13 +63,29 @@ bool waitFor(Check check, double seconds)
 }
 
 // What stands on a square, judged from the pixel at its centre: '.' nothing (the dark
-// squares have no blue at all), '1' player 1's grey piece, '2' player 2's bluish one.
+// wood is plainly brown: more red than green), '1' player 1's grey piece, '2' player 2's
+// bluish one.
 char content(const unsigned char* p)
 {
-    return p[2] <= 1 ? '.' : p[2] > p[0] ? '2' : '1';
+    return p[2] > p[0] ? '2' : p[0] >= p[1] + 6 ? '.' : '1';
 }
 
-class CheckersEndToEndTest : public ::testing::Test
+using Colour = std::array<double, 3>;
+enum Tint
+{
+    Red,
+    Green,
+    Blue
+};
+const char* const c_TintNames[] = {"red", "green", "blue"};
+
+// Mesa's switch that hides the vertex and fragment shader extensions from the program
+// (the others cannot be hidden; without these two there is no GLSL to speak of).
+const std::string c_WithoutGLSL = "MESA_EXTENSION_OVERRIDE='-GL_ARB_vertex_shader -GL_ARB_fragment_shader'";
+
+// Played twice: with the GLSL program, and with a driver that offers no GLSL (the frame
+// falls back to the fixed pipeline, pictures and tints included).
+class CheckersEndToEndTest : public ::testing::TestWithParam<bool>
 {
 protected:
     // Starts the program from its own folder. The shell prints its process number, which
@@ -83,8 +100,8 @@ protected:
         }
         const std::string binary = CHECKERS_BINARY;
         // The GL driver's allocations kept until exit are not the program's leaks.
-        m_Program = popen(("cd " + binary.substr(0, binary.rfind('/')) +
-                           " && echo $$ && ASAN_OPTIONS=detect_leaks=0 exec ./checkers 2>&1")
+        m_Program = popen(("cd " + binary.substr(0, binary.rfind('/')) + " && echo $$ && ASAN_OPTIONS=detect_leaks=0 " +
+                           (GetParam() ? "" : c_WithoutGLSL) + " exec ./checkers 2>&1")
                               .c_str(),
                           "r");
         ASSERT_TRUE(m_Program && std::fscanf(m_Program, "%d", &m_Pid) == 1 && std::fgetc(m_Program) == '\n');
@@ -153,10 +170,10 @@ protected:
             60.0);
     }
 
-    // Window pixel (y downward) of the centre of square `index` with the board shown turned
-    // by `angle` degrees: the start-up camera and projection as the engine builds them, the
-    // scene scale 0.85f, the turn, and the board's centring.
-    static std::pair<int, int> squareCentre(int index, double angle)
+    // Window pixel (y downward) of the board point (gridX, gridY) with the board shown
+    // turned by `angle` degrees: the start-up camera and projection as the engine builds
+    // them, the scene scale 0.85f, the turn, and the board's centring.
+    static std::pair<int, int> boardPoint(double gridX, double gridY, double angle)
     {
         Rendering::Camera camera;
         camera.setFOV(45.0);
@@ -166,7 +183,7 @@ protected:
         camera.rotateX(-0.7853975);
         camera.buildTransformationMatrix();
         camera.buildProjectionMatrix();
-        const double x = index % 10 + 1.5 - 6.0, z = -(index / 10 + 1.5) + 6.0;
+        const double x = gridX - 6.0, z = -gridY + 6.0;
         const double a = angle * M_PI / 180.0, scale = 0.85f;
         double v[4] = {scale * (x * std::cos(a) + z * std::sin(a)), scale * 0.001,
                        scale * (-x * std::sin(a) + z * std::cos(a)), 1.0};
@@ -180,12 +197,69 @@ protected:
                 static_cast<int>((1.0 - v[1] / v[3]) / 2.0 * 728.0)};
     }
 
+    static std::pair<int, int> squareCentre(int index, double angle)
+    {
+        return boardPoint(index % 10 + 1.5, index / 10 + 1.5, angle);
+    }
+
+    // The window as RGB bytes, rows top-down; empty when it could not be taken.
+    std::string screenshot()
+    {
+        std::string shot;
+        if (!runCommand("import -window " + std::to_string(m_Window) + " -depth 8 rgb:-", &shot) ||
+            shot.size() != 1024u * 728u * 3u)
+            shot.clear();
+        return shot;
+    }
+
+    // Rests the pointer on a window pixel and waits until frames have been drawn since.
+    void pointAt(std::pair<int, int> pixel)
+    {
+        ASSERT_TRUE(runCommand("xdotool mousemove --window " + std::to_string(m_Window) + " " +
+                               std::to_string(pixel.first) + " " + std::to_string(pixel.second)));
+        ASSERT_TRUE(framesDrawn()) << "no frame drawn after the pointer moved";
+    }
+
+    // Mean colour of 10 x 10 points spread over square `index` (board not turned).
+    static Colour squareMean(const std::string& shot, int index)
+    {
+        Colour sum{};
+        for (int i = 0; i < 10; ++i)
+            for (int j = 0; j < 10; ++j) {
+                const auto [x, y] = boardPoint(index % 10 + 1.05 + 0.1 * i, index / 10 + 1.05 + 0.1 * j, 0.0);
+                for (int c = 0; c < 3; ++c)
+                    sum[c] += static_cast<unsigned char>(shot[(y * 1024u + x) * 3 + c]) / 100.0;
+            }
+        return sum;
+    }
+
+    // A square's tint in two screenshots of the same view: the picture, the slab seen
+    // through the tint and the pieces are the same in both, so the difference is the
+    // tints' alone, in their own channels (the other stays put). That is what tells the
+    // tints apart: over dark wood they are faint.
+    static void expectTints(const std::string& first, Tint firstTint, const std::string& second, Tint secondTint,
+                            int index)
+    {
+        const Colour a = squareMean(first, index), b = squareMean(second, index);
+        std::ostringstream seen;
+        seen << "square " << index << " should be " << c_TintNames[firstTint] << " then " << c_TintNames[secondTint]
+             << "; mean colour change";
+        for (int c = 0; c < 3; ++c)
+            seen << ' ' << a[c] - b[c];
+        for (int c = 0; c < 3; ++c) {
+            const double change = a[c] - b[c];
+            if (c == firstTint)
+                EXPECT_GT(change, 0.25) << seen.str();
+            else if (c == secondTint)
+                EXPECT_LT(change, -0.25) << seen.str();
+            else
+                EXPECT_NEAR(change, 0.0, 0.1) << seen.str();
+        }
+    }
+
     void click(int index, double angle)
     {
-        const auto [x, y] = squareCentre(index, angle);
-        ASSERT_TRUE(runCommand("xdotool mousemove --window " + std::to_string(m_Window) + " " + std::to_string(x) +
-                               " " + std::to_string(y)));
-        ASSERT_TRUE(framesDrawn()) << "no frame drawn after the pointer moved";
+        pointAt(squareCentre(index, angle));
         ASSERT_TRUE(runCommand("xdotool click 1"));
     }
 
@@ -195,10 +269,9 @@ protected:
         std::string seen;
         const bool ok = waitFor(
             [&] {
-                std::string shot;
+                const std::string shot = screenshot();
                 seen = "no screenshot of the window";
-                if (!runCommand("import -window " + std::to_string(m_Window) + " -depth 8 rgb:-", &shot) ||
-                    shot.size() != 1024u * 728u * 3u)
+                if (shot.empty())
                     return false;
                 seen.clear();
                 for (const auto& [index, expectedContent] : expected) {
@@ -219,7 +292,7 @@ protected:
 };
 } // namespace
 
-TEST_F(CheckersEndToEndTest, PlaysAndEndsWithEscape)
+TEST_P(CheckersEndToEndTest, PlaysAndEndsWithEscape)
 {
     ASSERT_TRUE(waitFor([&] { return findWindow(); }, 60.0)) << "no window titled \"Tessellon - Checkers Demo\"";
     ASSERT_TRUE(waitFor([&] { return title().find(" FPS") != std::string::npos; }, 60.0)) << title();
@@ -227,8 +300,20 @@ TEST_F(CheckersEndToEndTest, PlaysAndEndsWithEscape)
     ASSERT_TRUE(runCommand("xdotool windowraise " + std::to_string(m_Window)));
 
     expectBoard({{22, '1'}, {33, '.'}, {77, '2'}, {44, '.'}}, 0.0);
-    // Player 1: 22 to 33; the board turns to face player 2, who moves 77 to 66.
+    // Player 1 selects 22. With the pointer on the slab's margin (which takes the
+    // highlight off every square), 22 is red and its destinations 31 and 33 blue; with the
+    // pointer on one of them, that one is green.
     click(22, 0.0);
+    pointAt(boardPoint(0.5, 6.0, 0.0));
+    const std::string away = screenshot();
+    ASSERT_FALSE(away.empty());
+    for (const auto& [index, tint] : {std::make_pair(22, Red), std::make_pair(31, Blue), std::make_pair(33, Blue)}) {
+        pointAt(squareCentre(index, 0.0));
+        const std::string over = screenshot();
+        ASSERT_FALSE(over.empty());
+        expectTints(away, tint, over, Green, index);
+    }
+    // 22 to 33; the board turns to face player 2, who moves 77 to 66.
     click(33, 0.0);
     expectBoard({{22, '.'}, {33, '1'}}, 180.0);
     click(77, 180.0);
@@ -241,7 +326,22 @@ TEST_F(CheckersEndToEndTest, PlaysAndEndsWithEscape)
     ASSERT_TRUE(finish(&status, &output)) << "the program did not end on Escape";
     std::ostringstream banner;
     CheckersScene::printBanner(banner);
-    EXPECT_EQ(output, banner.str() + "Initializing OpenGL :  OK\nInitializing GLEW & Shader :  OK\n");
+    // Pictures and models are read while the scene is built, before the banner.
+    std::string loads;
+    for (const char* file : {"Textures/checkers/Rock.png", "Textures/checkers/Rock_normal.png",
+                             "Textures/checkers/square_dark.png", "Textures/checkers/square_dark_normal.png"})
+        loads += "Image File : \"../Data/" + std::string(file) + "\" loaded.\n";
+    loads += "Mesh File : \"../Data/3D/checkers/pion_rouge.ASE\" loaded.\n";
+    for (const char* file : {"Textures/checkers/square_light.png", "Textures/checkers/square_light_normal.png"})
+        loads += "Image File : \"../Data/" + std::string(file) + "\" loaded.\n";
+    loads += "Mesh File : \"../Data/3D/checkers/pion_noir.ASE\" loaded.\n";
+    const std::string program = "Shader file \"../Shader/per_pixel_true_phong.vert\" loaded.\n"
+                                "Shader file \"../Shader/per_pixel_true_phong.frag\" loaded.\n";
+    EXPECT_EQ(output, loads + banner.str() + "Initializing OpenGL :  OK\nInitializing GLEW & Shader :  OK\n" +
+                          (GetParam() ? program : ""));
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Glsl, CheckersEndToEndTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; });

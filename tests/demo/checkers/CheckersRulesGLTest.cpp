@@ -27,6 +27,11 @@ protected:
         if (IsSkipped() || HasFailure())
             return;
         scene = std::make_unique<CheckersScene>();
+        // The scene names the demo's program, found from the working directory as the demo
+        // finds it; the start-up builds it, and every frame here draws through it.
+        startUp();
+        ASSERT_TRUE(Rendering::Render::instance().hasShaderAvailable())
+            << "no program built from " << scene->getDataRoots().shader;
     }
 
     Square& square(int index) { return scene->getSquare(index); }
@@ -84,11 +89,13 @@ protected:
 
 TEST_F(CheckersRulesGLTest, FramesLeaveNoErrorAndTheStateAsTheyFoundIt)
 {
-    // Stack depths, render mode, matrix mode, model-view and projection matrices.
+    // Stack depths, render mode, matrix mode, active texture unit, model-view and projection
+    // matrices, with the frames drawn through the demo's program.
     auto state = [] {
         std::vector<double> s;
-        for (GLenum what : {GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH, GL_NAME_STACK_DEPTH,
-                            GL_ATTRIB_STACK_DEPTH, GL_CLIENT_ATTRIB_STACK_DEPTH, GL_RENDER_MODE, GL_MATRIX_MODE}) {
+        for (GLenum what :
+             {GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH, GL_NAME_STACK_DEPTH, GL_ATTRIB_STACK_DEPTH,
+              GL_CLIENT_ATTRIB_STACK_DEPTH, GL_RENDER_MODE, GL_MATRIX_MODE, GL_ACTIVE_TEXTURE}) {
             GLint value = 0;
             glGetIntegerv(what, &value);
             s.push_back(value);
