@@ -59,7 +59,7 @@ TEST(Drawable, GetMetaReturnsTheFirstMatchingEntry)
 // frees what another still draws (run under AddressSanitizer).
 TEST(Drawable, CopiesShareTextureAndModelUntilTheLastHolderLetsGo)
 {
-    TestSupport::StdoutCapture output;
+    TestSupport::CapturedOutput output;
     Object piece;
     EXPECT_FALSE(piece.hasTexture());
     piece.removeTexture();

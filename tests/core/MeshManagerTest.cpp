@@ -33,7 +33,7 @@ protected:
     // Requests the path; returns the mesh and what was printed.
     std::pair<Mesh*, std::string> request(const std::string& path)
     {
-        TestSupport::StdoutCapture capture;
+        TestSupport::CapturedOutput capture;
         Mesh* mesh = nullptr;
         MeshManager::instance().addMesh(path, mesh);
         return {mesh, capture.text()};

@@ -52,7 +52,7 @@ TEST(ASEConformanceTest, EveryFileLoadsWithTheCountsItDeclares)
     const std::string eightBit = (folder / "ThreeCubesGreen.ASE").string();
     for (const std::string& file : files) {
         SCOPED_TRACE(file);
-        TestSupport::StdoutCapture capture;
+        TestSupport::CapturedOutput capture;
         Rendering::Mesh mesh(file);
         EXPECT_EQ(capture.text(), "Mesh File : \"" + file + "\" loaded.\n");
         // The UTF-16 copies must give what their 8-bit original gives.

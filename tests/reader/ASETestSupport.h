@@ -9,22 +9,10 @@
 #include "reader/ASEReader.h"
 #include "rendering/MaterialTexture.h"
 #include "rendering/Mesh.h"
+#include "support/PictureFiles.h"
 
 namespace TestSupport
 {
-
-// Collects what is printed on standard output while it lives.
-class StdoutCapture
-{
-public:
-    StdoutCapture() : m_Saved(std::cout.rdbuf(m_Text.rdbuf())) {}
-    ~StdoutCapture() { std::cout.rdbuf(m_Saved); }
-    std::string text() const { return m_Text.str(); }
-
-private:
-    std::ostringstream m_Text;
-    std::streambuf* m_Saved;
-};
 
 // Stands in for the picture loading of material textures while it lives: every bitmap
 // path asked for is recorded, and gets a texture unless its name contains "missing".
@@ -66,7 +54,7 @@ inline std::unique_ptr<Rendering::Mesh> readAse(const std::string& text, std::st
                                                 const std::string& path = "data/models/piece.ase")
 {
     auto mesh = std::make_unique<Rendering::Mesh>();
-    StdoutCapture capture;
+    CapturedOutput capture;
     Reader::ASEReader reader;
     reader.loadFromMemory(text.data(), text.size(), path, mesh.get());
     if (output)

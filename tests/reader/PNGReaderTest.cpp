@@ -21,10 +21,10 @@ namespace
 {
 std::uint32_t bigEndian32(const std::string& b, std::size_t at)
 {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) << 24 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 8 |
-           static_cast<unsigned char>(b[at + 3]);
+    std::uint32_t v = 0;
+    for (int k = 0; k < 4; ++k)
+        v = v << 8 | static_cast<unsigned char>(b[at + k]);
+    return v;
 }
 
 // What the file's own chunks say, read without libpng.
@@ -39,8 +39,7 @@ struct Header
 Header scanChunks(const std::string& bytes)
 {
     Header h;
-    for (std::size_t at = 8; at + 8 <= bytes.size();) {
-        const std::uint32_t length = bigEndian32(bytes, at);
+    for (std::size_t at = 8; at + 8 <= bytes.size(); at += 12 + static_cast<std::size_t>(bigEndian32(bytes, at))) {
         const std::string type = bytes.substr(at + 4, 4);
         if (type == "IHDR") {
             h.width = bigEndian32(bytes, at + 8);
@@ -51,49 +50,38 @@ Header scanChunks(const std::string& bytes)
         h.tRNS |= type == "tRNS";
         if (type == "gAMA")
             h.gamma = bigEndian32(bytes, at + 8) / 100000.0;
-        at += 12 + static_cast<std::size_t>(length);
     }
     return h;
 }
 
 GLenum expectedFormat(const Header& h)
 {
-    switch (h.colorType) {
-    case 0:
+    if (h.colorType == 0)
         return h.tRNS ? GL_LUMINANCE_ALPHA : GL_LUMINANCE;
-    case 2:
-    case 3:
+    if (h.colorType == 2 || h.colorType == 3)
         return h.tRNS ? GL_RGBA : GL_RGB;
-    case 4:
-        return GL_LUMINANCE_ALPHA;
-    default:
-        return GL_RGBA;
-    }
+    return h.colorType == 4 ? GL_LUMINANCE_ALPHA : GL_RGBA;
 }
 
 // Samples of the picture as decoded by stb_image (bottom row first), widened to 16 bits.
 std::vector<std::uint32_t> stbSamples(const std::string& path, bool sixteen, int& channels)
 {
     int w = 0, h = 0;
-    std::vector<std::uint32_t> samples;
     stbi_set_flip_vertically_on_load(1);
-    if (sixteen) {
-        stbi_us* data = stbi_load_16(path.c_str(), &w, &h, &channels, 0);
-        samples.assign(data, data + static_cast<std::size_t>(w) * h * channels);
-        stbi_image_free(data);
-    } else {
-        stbi_uc* data = stbi_load(path.c_str(), &w, &h, &channels, 0);
-        samples.assign(data, data + static_cast<std::size_t>(w) * h * channels);
-        stbi_image_free(data);
-    }
+    void* data = sixteen ? static_cast<void*>(stbi_load_16(path.c_str(), &w, &h, &channels, 0))
+                         : static_cast<void*>(stbi_load(path.c_str(), &w, &h, &channels, 0));
+    const std::size_t n = static_cast<std::size_t>(w) * h * channels;
+    std::vector<std::uint32_t> samples(n);
+    for (std::size_t i = 0; i < n; ++i)
+        samples[i] = sixteen ? static_cast<stbi_us*>(data)[i] : static_cast<stbi_uc*>(data)[i];
+    stbi_image_free(data);
     return samples;
 }
 
 std::vector<std::uint32_t> ourSamples(const Rendering::Image& image, bool sixteen)
 {
-    const std::size_t bytes = image.getMemoryUsage();
     std::vector<std::uint32_t> samples;
-    for (std::size_t i = 0; i < bytes; i += sixteen ? 2 : 1) {
+    for (std::size_t i = 0; i < image.getMemoryUsage(); i += sixteen ? 2 : 1) {
         std::uint16_t v = image.getData()[i];
         if (sixteen)
             std::memcpy(&v, image.getData() + i, 2);
@@ -150,7 +138,6 @@ TEST(PNGReader, ConformanceFilesDecodeLikeAnIndependentDecoder)
         const bool sixteen = h.bitDepth == 16;
         EXPECT_EQ(image.getWidth(), static_cast<int>(h.width));
         EXPECT_EQ(image.getHeight(), static_cast<int>(h.height));
-        EXPECT_EQ(image.getDepth(), 1);
         EXPECT_EQ(image.getFormat(), expectedFormat(h));
         EXPECT_EQ(image.getInternalFormat(), static_cast<int>(expectedFormat(h)));
         EXPECT_EQ(image.getType(), static_cast<GLenum>(sixteen ? GL_UNSIGNED_SHORT : GL_UNSIGNED_BYTE));
@@ -185,21 +172,15 @@ TEST(PNGReader, BadFilesPrintTheirMessageAndLeaveTheImageAlone)
         TestSupport::pngBytes(PNGSpec{4, 4, 8, PNG_COLOR_TYPE_RGB, std::vector<std::uint8_t>(48, 9)});
     std::string badCrc = good;
     badCrc[29] ^= 1; // the IHDR checksum
-    struct Case
-    {
-        std::string bytes, output;
-    };
-    const Case cases[] = {
-        {"not a picture at all", "Error in header.\n"},
-        {good.substr(0, 7), "Error in header.\n"},
-        {badCrc, "PNG lib warning : IHDR: CRC error\nIHDR: CRC error\n"},
-        {good.substr(0, good.size() - 20), "PNG lib warning : Read Error\nRead Error\n"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [bytes, message] :
+         {std::pair<std::string, std::string>{"not a picture", "Error in header.\n"},
+          {good.substr(0, 7), "Error in header.\n"},
+          {badCrc, "PNG lib warning : IHDR: CRC error\nIHDR: CRC error\n"},
+          {good.substr(0, good.size() - 20), "PNG lib warning : Read Error\nRead Error\n"}}) {
         Rendering::Image image;
         std::string output;
-        EXPECT_FALSE(decode(c.bytes, image, &output));
-        EXPECT_EQ(output, c.output);
+        EXPECT_FALSE(decode(bytes, image, &output));
+        EXPECT_EQ(output, message);
         EXPECT_FALSE(image.isLoaded());
     }
 
@@ -207,10 +188,6 @@ TEST(PNGReader, BadFilesPrintTheirMessageAndLeaveTheImageAlone)
     CapturedOutput captured;
     EXPECT_FALSE(Reader::readPNGFile(dir.path("missing.png"), &image));
     EXPECT_EQ(captured.text(), "Couldn't open/find file : \"" + dir.path("missing.png") + "\"\n");
-    std::ostringstream out;
-    out << Reader::PNGError("why") << '.';
-    EXPECT_EQ(out.str(), "why.");
-    EXPECT_EQ(Reader::getCpuByteOrder(), 1); // the machines this runs on are little-endian
 }
 
 // A header may claim any size up to 2^31 - 1: beyond 16384 pixels a side the file is

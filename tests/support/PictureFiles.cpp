@@ -43,17 +43,11 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_Root, ignored);
 }
 
-namespace
+std::string pngBytes(const PNGSpec& spec)
 {
-void pngFailed(png_structp png, png_const_charp message)
-{
-    std::fprintf(stderr, "test PNG writer: %s\n", message);
-    png_longjmp(png, 1);
-}
-
-void writePNG(const PNGSpec& spec, std::ostream& out)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFailed, nullptr);
+    std::ostringstream out;
+    png_structp png = png_create_write_struct(
+        PNG_LIBPNG_VER_STRING, nullptr, [](png_structp p, png_const_charp) { png_longjmp(p, 1); }, nullptr);
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
@@ -71,13 +65,6 @@ void writePNG(const PNGSpec& spec, std::ostream& out)
         png_write_row(png, spec.rows.data() + y * rowBytes);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-}
-} // namespace
-
-std::string pngBytes(const PNGSpec& spec)
-{
-    std::ostringstream out;
-    writePNG(spec, out);
     return out.str();
 }
 
@@ -109,13 +96,8 @@ std::string readFile(const std::string& path)
 
 void writeBlankRGBA(const std::string& path, std::uint32_t width, std::uint32_t height)
 {
-    PNGSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    spec.rows.assign(static_cast<std::size_t>(width) * height * 4, 0);
-    std::ofstream out(path, std::ios::binary);
-    writePNG(spec, out);
+    writeFile(path, pngBytes({width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA,
+                              std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 4)}));
 }
 
 std::string jpegBytes(int width, int height, int components, const std::vector<std::uint8_t>& pixels, int quality,
@@ -148,13 +130,6 @@ std::string jpegBytes(int width, int height, int components, const std::vector<s
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
     return out.str();
-}
-
-CapturedOutput::CapturedOutput() : m_Saved(std::cout.rdbuf(m_Text.rdbuf())) {}
-
-CapturedOutput::~CapturedOutput()
-{
-    std::cout.rdbuf(m_Saved);
 }
 
 ChildResult runInChild(const std::function<void()>& body)

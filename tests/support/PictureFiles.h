@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,8 +56,8 @@ std::string jpegBytes(int width, int height, int components, const std::vector<s
 class CapturedOutput
 {
 public:
-    CapturedOutput();
-    ~CapturedOutput();
+    CapturedOutput() : m_Saved(std::cout.rdbuf(m_Text.rdbuf())) {}
+    ~CapturedOutput() { std::cout.rdbuf(m_Saved); }
     std::string text() const { return m_Text.str(); }
 
 private:

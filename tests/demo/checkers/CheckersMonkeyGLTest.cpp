@@ -164,28 +164,6 @@ protected:
                send("left release", [] { Rendering::mouseEvent(GLUT_LEFT_BUTTON, GLUT_UP, 0, 0); });
     }
 
-    bool rightDrag()
-    {
-        int x = random(0, 511), y = random(0, 363);
-        if (!send("right press", [] { Rendering::mouseEvent(GLUT_RIGHT_BUTTON, GLUT_DOWN, 0, 0); }))
-            return false;
-        for (int i = random(1, 5); i > 0; --i) {
-            x += random(-20, 20);
-            y += random(-20, 20);
-            if (!send("drag", [&] { Rendering::motionEvent(x, y); }))
-                return false;
-        }
-        return send("right release", [] { Rendering::mouseEvent(GLUT_RIGHT_BUTTON, GLUT_UP, 0, 0); });
-    }
-
-    bool key()
-    {
-        // The engine's keys, and two it hands to the application.
-        static const char keys[] = "zsqdae+-*/lpZx";
-        const unsigned char k = keys[random(0, sizeof keys - 2)];
-        return send("key", [&] { Rendering::keyboardEvent(k, random(0, 511), random(0, 363)); });
-    }
-
     // Now and then the player puts the view back: filled drawing, the free camera at its
     // start-up place, a window of 400 x 285.
     bool restoreView()
@@ -196,28 +174,34 @@ protected:
                send("key", key('-')) && send("resize", [] { Rendering::reShape(400, 285); });
     }
 
-    // Windows up to half the screen keep the frames quick; now and then a tiny or a
-    // minimised one (height 0).
-    bool resize()
-    {
-        const bool tiny = random(0, 9) == 0;
-        const int width = tiny ? random(1, 512) : random(160, 512), height = tiny ? random(0, 8) : random(120, 364);
-        return send("resize", [&] { Rendering::reShape(width, height); });
-    }
-
     bool randomEvent()
     {
+        // The engine's keys, and two it hands to the application.
+        static const char keys[] = "zsqdae+-*/lpZx";
         switch (std::discrete_distribution<int>({6, 1, 1, 2, 1, 12})(rng)) {
         case 0:
             return hover(random(0, 99));
         case 1:
             return send("pointer", [&] { Rendering::passiveMotionEvent(random(-50, 560), random(-50, 400)); });
-        case 2:
-            return rightDrag();
+        case 2: {
+            int x = random(0, 511), y = random(0, 363);
+            bool ok = send("right press", [] { Rendering::mouseEvent(GLUT_RIGHT_BUTTON, GLUT_DOWN, 0, 0); });
+            for (int i = random(1, 5); ok && i > 0; --i) {
+                x += random(-20, 20);
+                y += random(-20, 20);
+                ok = send("drag", [&] { Rendering::motionEvent(x, y); });
+            }
+            return ok && send("right release", [] { Rendering::mouseEvent(GLUT_RIGHT_BUTTON, GLUT_UP, 0, 0); });
+        }
         case 3:
-            return key();
-        case 4:
-            return resize();
+            return send("key", [&] { Rendering::keyboardEvent(keys[random(0, sizeof keys - 2)], 10, 10); });
+        case 4: {
+            // Windows up to half the screen keep the frames quick; now and then a tiny or a
+            // minimised one (height 0).
+            const bool tiny = random(0, 9) == 0;
+            const int width = tiny ? random(1, 512) : random(160, 512), height = tiny ? random(0, 8) : random(120, 364);
+            return send("resize", [&] { Rendering::reShape(width, height); });
+        }
         default:
             return leftClick();
         }

@@ -81,23 +81,10 @@ TEST(CheckersScene, BannerIsPrintedByteForByte)
     const std::string banner = out.str();
     EXPECT_EQ(banner.substr(0, 47), "\n********* TESSELLON - CHECKERS DEMO *********\n");
     EXPECT_NE(banner.find("\n*      - Touche '+' : Camera centree              *\n"), std::string::npos);
-    EXPECT_EQ(banner.substr(banner.size() - 53), "***************************************************\n\n");
     // An empty line, 15 lines, an empty line; lines 2 to 15 are 51 characters wide.
     std::istringstream lines(banner);
-    std::string line;
     int count = 0;
-    for (; std::getline(lines, line); ++count)
-        if (count >= 2 && count <= 15) {
-            EXPECT_EQ(line.size(), 51u) << line;
-        }
+    for (std::string line; std::getline(lines, line); ++count)
+        EXPECT_TRUE(count < 2 || count > 15 || line.size() == 51u) << line;
     EXPECT_EQ(count, 17);
-}
-
-TEST(CheckersRules, AtoiOfDigitStrings)
-{
-    EXPECT_EQ(CheckersCBPicking::atoi("0"), 0);
-    EXPECT_EQ(CheckersCBPicking::atoi("7"), 7);
-    EXPECT_EQ(CheckersCBPicking::atoi("99"), 99);
-    EXPECT_EQ(CheckersCBPicking::atoi("1234"), 1234);
-    EXPECT_EQ(CheckersCBPicking::atoi(""), 0);
 }
