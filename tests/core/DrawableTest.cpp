@@ -20,19 +20,20 @@ using Core::Square;
 TEST(Drawable, PickingNamesFollowConstructionOrderAndRegistration)
 {
     Rendering::Render& render = Rendering::Render::instance();
-    Square a(Square::Coords(Vec2<unsigned int>(0, 0), Vec2<unsigned int>(0, 1), Vec2<unsigned int>(1, 1),
-                            Vec2<unsigned int>(1, 0)),
-             {});
+    using P = Vec2<unsigned int>;
+    Square a(Square::Coords(P(0, 0), P(0, 1), P(1, 1), P(1, 0)), {});
     Object b;
     Core::Board c(Vec2<unsigned int>(2, 2), {});
     EXPECT_EQ(b.getPickingName(), a.getPickingName() + 1);
     EXPECT_EQ(c.getPickingName(), a.getPickingName() + 2);
     EXPECT_EQ(render.findDrawable(b.getPickingName()), &b);
 
-    // A copy takes a fresh name, the colour, and no metadata.
+    // A copy takes a fresh name, the colour, and no metadata. The first entry of a name wins.
     b.setColor(Vec4<double>(0.2, 0.4, 0.6, 0.8));
-    Meta<std::string> player("player", "1");
-    b.getMetadata().push_back(&player);
+    Meta<std::string> player("player", "1"), other("Player", "3"), second("player", "2");
+    for (Meta<std::string>* entry : {&other, &player, &second})
+        b.getMetadata().push_back(entry);
+    EXPECT_EQ(b.getMeta("player"), "1");
     unsigned int name = 0;
     {
         Object copy(b);
@@ -42,17 +43,6 @@ TEST(Drawable, PickingNamesFollowConstructionOrderAndRegistration)
         EXPECT_EQ(copy.getMeta("player"), "");
     }
     EXPECT_EQ(render.findDrawable(name), nullptr) << "a destroyed drawable leaves the registry";
-}
-
-TEST(Drawable, GetMetaReturnsTheFirstMatchingEntry)
-{
-    Object piece;
-    EXPECT_EQ(piece.getMeta("index"), "");
-    Meta<std::string> other("Index", "7"), first("index", "35"), second("index", "36");
-    for (Meta<std::string>* entry : {&other, &first, &second})
-        piece.getMetadata().push_back(entry);
-    EXPECT_EQ(piece.getMeta("index"), "35");
-    EXPECT_EQ(piece.getMeta("Index"), "7");
 }
 
 // Copies share the texture and the model; each lets go of its own hold only, so that none

@@ -23,7 +23,7 @@ protected:
     }
     static void expectNear(const Vec3<double>& a, const Vec3<double>& b, double eps)
     {
-        EXPECT_NEAR((a - b).length(), 0.0, eps) << a.x() << ", " << a.y() << ", " << a.z();
+        EXPECT_NEAR((a - b).length(), 0.0, eps);
     }
     // What gluLookAt loads for an eye looking at the origin.
     static Matrix<double> lookAtOrigin(const Vec3<double>& eye)
