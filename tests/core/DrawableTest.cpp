@@ -4,13 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
 #include "core/Board.h"
 #include "core/Object.h"
 #include "core/Square.h"
 #include "reader/ASETestSupport.h"
-#include "rendering/Mesh.h"
 #include "rendering/Render.h"
 #include "rendering/Texture.h"
 

@@ -1,9 +1,5 @@
-#include <GL/glew.h>
-
 #include <algorithm>
-#include <functional>
 #include <memory>
-#include <vector>
 
 #include "core/Board.h"
 #include "core/Object.h"

@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <new>
-#include <vector>
 
 #include "core/ImageManager.h"
 #include "core/ImageManagerNewHandler.h"

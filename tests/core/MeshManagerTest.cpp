@@ -11,42 +11,26 @@
 
 namespace
 {
-namespace fs = std::filesystem;
 using Core::MeshManager;
 using Rendering::Mesh;
 
-// A model file of its own for each test, so that tests share nothing through the cache.
-class MeshManagerTest : public ::testing::Test
+// Requests the path; returns the mesh and what was printed.
+std::pair<Mesh*, std::string> request(const std::string& path)
 {
-protected:
-    void SetUp() override
-    {
-        m_Path =
-            (fs::temp_directory_path() / ("mesh_cache_" + std::to_string(::getpid()) + "_" +
-                                          ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ase"))
-                .string();
-        std::ofstream(m_Path)
-            << "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 1 *MESH_VERTEX_LIST { *MESH_VERTEX 0 1 2 3 } } }";
-    }
-    void TearDown() override { fs::remove(m_Path); }
+    TestSupport::CapturedOutput capture;
+    Mesh* mesh = nullptr;
+    MeshManager::instance().addMesh(path, mesh);
+    return {mesh, capture.text()};
+}
 
-    // Requests the path; returns the mesh and what was printed.
-    std::pair<Mesh*, std::string> request(const std::string& path)
-    {
-        TestSupport::CapturedOutput capture;
-        Mesh* mesh = nullptr;
-        MeshManager::instance().addMesh(path, mesh);
-        return {mesh, capture.text()};
-    }
-
-    std::string m_Path;
-};
-
-TEST_F(MeshManagerTest, LoadsEachPathOnceAndCountsItsHolders)
+TEST(MeshManagerTest, LoadsEachPathOnceAndCountsItsHolders)
 {
-    const auto first = request(m_Path);
-    EXPECT_EQ(first.second, "Mesh File : \"" + m_Path + "\" loaded.\n");
-    const auto second = request(m_Path);
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("mesh_cache_" + std::to_string(::getpid()) + ".ase")).string();
+    std::ofstream(path) << "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 1 *MESH_VERTEX_LIST { *MESH_VERTEX 0 1 2 3 } } }";
+    const auto first = request(path);
+    EXPECT_EQ(first.second, "Mesh File : \"" + path + "\" loaded.\n");
+    const auto second = request(path);
     EXPECT_EQ(second.first, first.first);
     EXPECT_EQ(second.second, "");
 
@@ -56,27 +40,24 @@ TEST_F(MeshManagerTest, LoadsEachPathOnceAndCountsItsHolders)
     Mesh unknown;
     MeshManager::instance().removeMesh(&unknown);
     EXPECT_EQ(second.first->getGeometries()[0]->getVertexArray().size(), 1u);
-    EXPECT_EQ(request(m_Path).second, "");
+    EXPECT_EQ(request(path).second, "");
 
     // The last holders give it back: the next request reads the file again.
     MeshManager::instance().removeMesh(second.first);
     MeshManager::instance().removeMesh(second.first);
-    const auto again = request(m_Path);
-    EXPECT_EQ(again.second, "Mesh File : \"" + m_Path + "\" loaded.\n");
+    const auto again = request(path);
+    EXPECT_EQ(again.second, "Mesh File : \"" + path + "\" loaded.\n");
     MeshManager::instance().removeMesh(again.first);
-}
 
-TEST_F(MeshManagerTest, CachesAMissingFileAsOneEmptyMesh)
-{
-    const std::string missing = m_Path + ".missing.ase";
-    const auto first = request(missing);
-    EXPECT_EQ(first.second,
+    // A missing file is cached too, as one empty mesh.
+    const std::string missing = path + ".missing.ase";
+    const auto absent = request(missing);
+    EXPECT_EQ(absent.second,
               "Couldn't find/load mesh : \"" + missing + "\"\nCouldn't load Mesh file : \"" + missing + "\"\n");
-    EXPECT_TRUE(first.first->getGeometries().empty());
-    const auto second = request(missing);
-    EXPECT_EQ(second.first, first.first);
-    EXPECT_EQ(second.second, "");
-    MeshManager::instance().removeMesh(first.first);
-    MeshManager::instance().removeMesh(first.first);
+    EXPECT_TRUE(absent.first->getGeometries().empty());
+    EXPECT_EQ(request(missing), std::make_pair(absent.first, std::string()));
+    MeshManager::instance().removeMesh(absent.first);
+    MeshManager::instance().removeMesh(absent.first);
+    std::filesystem::remove(path);
 }
 } // namespace

@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 #include "reader/JPEGReader.h"
 #include "rendering/Image.h"

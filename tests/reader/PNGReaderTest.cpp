@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 
 #include "reader/PNGReader.h"
 #include "rendering/Image.h"

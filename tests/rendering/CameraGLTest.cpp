@@ -1,11 +1,11 @@
-#include <GL/glew.h>
+#include "support/GLTest.h"
+
 #include <GL/glu.h>
 
 #include <cmath>
 
 #include "rendering/Camera.h"
 #include "rendering/Render.h"
-#include "support/GLTest.h"
 
 using Rendering::Camera;
 

@@ -1,11 +1,11 @@
-#include <GL/glew.h>
+#include "support/GLTest.h"
+
 #include <GL/glu.h>
 
 #include "math/Vec4.h"
 #include "rendering/Camera.h"
 #include "rendering/HUDText.h"
 #include "rendering/Render.h"
-#include "support/GLTest.h"
 
 using Rendering::HUDText;
 using Rendering::Render;

@@ -1,7 +1,6 @@
 #include "support/GLTest.h"
 
 #include <numeric>
-#include <vector>
 
 #include "core/ImageManager.h"
 #include "rendering/Image.h"

@@ -1,4 +1,5 @@
-#include <GL/glew.h>
+#include "support/GLTest.h"
+
 #include <GL/freeglut.h>
 
 #include <cmath>
@@ -8,7 +9,6 @@
 #include "rendering/Camera.h"
 #include "rendering/Input.h"
 #include "rendering/Render.h"
-#include "support/GLTest.h"
 
 using Rendering::Camera;
 using Rendering::Render;

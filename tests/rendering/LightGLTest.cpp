@@ -1,5 +1,3 @@
-#include <GL/glew.h>
-
 #include "rendering/Light.h"
 #include "rendering/Render.h"
 #include "support/GLTest.h"

@@ -1,9 +1,8 @@
-#include <GL/glew.h>
+#include "support/GLTest.h"
+
 #include <GL/freeglut.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "core/Board.h"
 #include "core/CallBackPicking.h"
@@ -11,7 +10,6 @@
 #include "core/Square.h"
 #include "rendering/Input.h"
 #include "rendering/Render.h"
-#include "support/GLTest.h"
 
 using Core::Board;
 using Core::Object;

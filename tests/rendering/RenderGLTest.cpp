@@ -1,9 +1,9 @@
-#include <GL/glew.h>
+#include "support/GLTest.h"
+
 #include <GL/freeglut.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <vector>
 
 #include "core/Board.h"
 #include "rendering/Camera.h"
@@ -11,7 +11,6 @@
 #include "rendering/Input.h"
 #include "rendering/Render.h"
 #include "rendering/Shader.h"
-#include "support/GLTest.h"
 #include "support/GLWindow.h"
 #include "support/PictureFiles.h"
 

@@ -1,8 +1,4 @@
-#include <GL/glew.h>
-
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "rendering/Shader.h"
 #include "support/GLTest.h"

@@ -71,12 +71,8 @@ char content(const unsigned char* p)
 }
 
 using Colour = std::array<double, 3>;
-enum Tint
-{
-    Red,
-    Green,
-    Blue
-};
+using Tint = int; // the colour channel a tint shows in
+constexpr Tint Red = 0, Green = 1, Blue = 2;
 
 // Mesa's switch that hides the vertex and fragment shader extensions from the program
 // (the others cannot be hidden; without these two there is no GLSL to speak of).

@@ -1,23 +1,21 @@
 // Seeded random events through the engine's own input callbacks on the demo's real scene,
 // a frame after each, with the board checked after every one. The seed is printed;
 // CHECKERS_MONKEY_SEED repeats a run and CHECKERS_MONKEY_EVENTS sets its length.
-#include <GL/glew.h>
+#include "support/GLTest.h"
+
 #include <GL/freeglut.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <random>
-#include <string>
 
 #include "CheckersScene.h"
 #include "rendering/Camera.h"
 #include "rendering/Input.h"
 #include "rendering/Render.h"
-#include "support/GLTest.h"
 
 namespace
 {

@@ -1,4 +1,5 @@
-#include <GL/glew.h>
+#include "support/GLTest.h"
+
 #include <GL/freeglut.h>
 
 #include <memory>
@@ -6,7 +7,6 @@
 #include "CheckersScene.h"
 #include "rendering/Input.h"
 #include "rendering/Render.h"
-#include "support/GLTest.h"
 
 using Core::Square;
 

@@ -1,13 +1,9 @@
 // The demo's GLSL program drawing a square of the board through real OpenGL, against the
 // fixed pipeline drawing the same square.
-#include <GL/glew.h>
 
-#include <array>
 #include <cmath>
 #include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "rendering/Light.h"
 #include "rendering/Render.h"
