@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 #include "reader/JPEGReader.h"
 #include "rendering/Image.h"
@@ -106,28 +107,12 @@ TEST(JPEGReader, StreamManagersRoundTrip)
     // A stream that refuses writing is libjpeg's write error, raised through its error manager.
     std::ostringstream refusing;
     refusing.setstate(std::ios::badbit);
-    Reader::my_error_mgr jerr;
-    jpeg_compress_struct cinfo;
-    cinfo.err = jpeg_std_error(&jerr.pub);
-    jerr.pub.error_exit = Reader::my_error_exit;
-    volatile bool failed = false;
-    if (setjmp(jerr.setjmp_buffer)) {
-        failed = jerr.pub.msg_code == JERR_FILE_WRITE;
-    } else {
-        jpeg_create_compress(&cinfo);
-        Reader::jpeg_stream_dest(&cinfo, &refusing);
-        cinfo.image_width = cinfo.image_height = 8;
-        cinfo.input_components = 1;
-        cinfo.in_color_space = JCS_GRAYSCALE;
-        jpeg_set_defaults(&cinfo);
-        jpeg_start_compress(&cinfo, TRUE);
-        JSAMPROW row = pixels.data();
-        for (int y = 0; y < 8; ++y)
-            jpeg_write_scanlines(&cinfo, &row, 1);
-        jpeg_finish_compress(&cinfo);
+    try {
+        TestSupport::jpegBytes(8, 8, 1, pixels, 95, false, &refusing);
+        ADD_FAILURE() << "written to a stream that refuses writing";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "JPEG writer failed: " + std::to_string(JERR_FILE_WRITE));
     }
-    jpeg_destroy_compress(&cinfo);
-    EXPECT_TRUE(failed);
 }
 
 TEST(JPEGReader, BrokenAndShortFiles)

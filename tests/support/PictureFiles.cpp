@@ -100,7 +100,7 @@ void writeBlankRGBA(const std::string& path, std::uint32_t width, std::uint32_t 
 }
 
 std::string jpegBytes(int width, int height, int components, const std::vector<std::uint8_t>& pixels, int quality,
-                      bool progressive)
+                      bool progressive, std::ostream* sink)
 {
     std::ostringstream out;
     Reader::my_error_mgr jerr;
@@ -109,10 +109,10 @@ std::string jpegBytes(int width, int height, int components, const std::vector<s
     jerr.pub.error_exit = Reader::my_error_exit;
     if (setjmp(jerr.setjmp_buffer)) {
         jpeg_destroy_compress(&cinfo);
-        throw std::runtime_error("JPEG writer failed");
+        throw std::runtime_error("JPEG writer failed: " + std::to_string(jerr.pub.msg_code));
     }
     jpeg_create_compress(&cinfo);
-    Reader::jpeg_stream_dest(&cinfo, &out);
+    Reader::jpeg_stream_dest(&cinfo, sink ? sink : &out);
     cinfo.image_width = static_cast<JDIMENSION>(width);
     cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = components;

@@ -48,9 +48,10 @@ std::string readFile(const std::string& path);
 void writeBlankRGBA(const std::string& path, std::uint32_t width, std::uint32_t height);
 
 // Encodes width x height 8-bit samples of 1, 3 or 4 (CMYK) components (rows top-down) as JPEG
-// through the reader's ostream destination manager.
+// through the reader's ostream destination manager, into `sink` when given (the result is
+// then empty); a libjpeg error throws, with libjpeg's message code.
 std::string jpegBytes(int width, int height, int components, const std::vector<std::uint8_t>& pixels, int quality = 95,
-                      bool progressive = false);
+                      bool progressive = false, std::ostream* sink = nullptr);
 
 // Sends std::cout to a string while alive.
 class CapturedOutput
