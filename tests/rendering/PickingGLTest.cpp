@@ -46,12 +46,11 @@ protected:
         GLTest::SetUp();
         if (IsSkipped() || HasFailure())
             return;
+        using P = Vec2<unsigned int>;
         for (unsigned int j = 1; j < 11; ++j)
             for (unsigned int k = 1; k < 11; ++k) {
                 squares.push_back(std::make_unique<Square>(
-                    Square::Coords(Vec2<unsigned int>(k, j), Vec2<unsigned int>(k, j + 1),
-                                   Vec2<unsigned int>(k + 1, j + 1), Vec2<unsigned int>(k + 1, j)),
-                    std::vector<Object*>()));
+                    Square::Coords(P(k, j), P(k, j + 1), P(k + 1, j + 1), P(k + 1, j)), std::vector<Object*>()));
                 board.getSquares().push_back(squares.back().get());
             }
         square(0).pushObject(new Object);

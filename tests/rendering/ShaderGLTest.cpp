@@ -39,19 +39,15 @@ protected:
         TestSupport::writeFile(m_Dir.path(name), text);
         return m_Dir.path(name);
     }
-    // A shader built from the two texts, with what init() wrote to each stream.
-    std::unique_ptr<Shader> build(const char* vertex, const char* fragment, std::string* out = nullptr,
-                                  std::string* err = nullptr)
+    // A shader built from the two texts; what init() wrote to each stream goes to m_Out and m_Err.
+    std::unique_ptr<Shader> build(const char* vertex, const char* fragment)
     {
         auto shader = std::make_unique<Shader>(write("a.vert", vertex), write("a.frag", fragment));
         CaptureStdout();
         CaptureStderr();
         shader->init();
-        const std::string o = GetCapturedStdout(), e = GetCapturedStderr();
-        if (out)
-            *out = o;
-        if (err)
-            *err = e;
+        m_Out = GetCapturedStdout();
+        m_Err = GetCapturedStderr();
         return shader;
     }
     static GLint current(GLenum what)
@@ -62,17 +58,17 @@ protected:
     }
 
     TestSupport::TempDir m_Dir;
+    std::string m_Out, m_Err;
 };
 } // namespace
 
 TEST_F(ShaderGLTest, LinksOrReportsEachFailureWithTheDriversLogAndLeavesNoProgram)
 {
     ASSERT_TRUE(Shader::shaderIsAvailable());
-    std::string out, err;
-    auto shader = build(c_Vertex, c_Fragment, &out, &err);
+    auto shader = build(c_Vertex, c_Fragment);
     const std::string v = shader->getVertexFile(), f = shader->getFragmentFile();
     EXPECT_TRUE(shader->isLinked());
-    EXPECT_EQ(out + err, "Shader file \"" + v + "\" loaded.\nShader file \"" + f + "\" loaded.\n");
+    EXPECT_EQ(m_Out + m_Err, "Shader file \"" + v + "\" loaded.\nShader file \"" + f + "\" loaded.\n");
     shader->apply();
     EXPECT_EQ(current(GL_CURRENT_PROGRAM), static_cast<GLint>(shader->getProgram()));
     Shader::unApply();
@@ -87,10 +83,10 @@ TEST_F(ShaderGLTest, LinksOrReportsEachFailureWithTheDriversLogAndLeavesNoProgra
          {Case{c_Broken, c_Fragment, "Can't compile shader \"" + v + "\" : \n"},
           Case{c_Vertex, c_Broken, "Can't compile shader \"" + f + "\" : \n"},
           Case{c_Vertex, c_NoMain, "Can't link shader program from \"" + v + "\" and \"" + f + "\" : \n"}}) {
-        shader = build(c.vertex, c.fragment, &out, &err);
-        EXPECT_EQ(err.rfind(c.head, 0), 0u) << err;
-        EXPECT_GT(err.size(), c.head.size() + 2) << "the driver's log follows the report";
-        EXPECT_EQ(out, "");
+        shader = build(c.vertex, c.fragment);
+        EXPECT_EQ(m_Err.rfind(c.head, 0), 0u) << m_Err;
+        EXPECT_GT(m_Err.size(), c.head.size() + 2) << "the driver's log follows the report";
+        EXPECT_EQ(m_Out, "");
         EXPECT_FALSE(shader->isLinked());
         EXPECT_EQ(shader->getFragmentShader(), 0u) << "a failed or skipped stage leaves no object";
         if (c.fragment == c_Broken) {

@@ -23,13 +23,6 @@ const char* const c_BothSamplers = "#version 120\nuniform sampler2D TextureID;\n
                                    "void main() { vec2 t = gl_TexCoord[0].st;\n"
                                    "gl_FragColor = texture2D(TextureID, t) * texture2D(NormalsID, t); }";
 
-GLint boundTexture()
-{
-    GLint id = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &id);
-    return id;
-}
-
 GLint current(GLenum what)
 {
     GLint value = -1;
@@ -42,7 +35,7 @@ GLint boundOn(GLenum unit)
 {
     const GLint active = current(GL_ACTIVE_TEXTURE);
     glActiveTexture(unit);
-    const GLint id = boundTexture();
+    const GLint id = current(GL_TEXTURE_BINDING_2D);
     glActiveTexture(static_cast<GLenum>(active));
     return id;
 }
@@ -90,12 +83,12 @@ TEST_F(TextureGLTest, TexturesShareCachedPicturesAndFindTheirNormalMap)
     EXPECT_EQ(gone.getNormalImage(), nullptr);
     second.apply();
     gone.apply();
-    EXPECT_EQ(boundTexture(), 0);
+    EXPECT_EQ(current(GL_TEXTURE_BINDING_2D), 0);
     first.reset();
     second.apply();
-    EXPECT_EQ(boundTexture(), static_cast<GLint>(second.getImage()->getId()));
+    EXPECT_EQ(current(GL_TEXTURE_BINDING_2D), static_cast<GLint>(second.getImage()->getId()));
     Texture::unApply();
-    EXPECT_EQ(boundTexture(), 0);
+    EXPECT_EQ(current(GL_TEXTURE_BINDING_2D), 0);
 
     // A picture taken out of the cache is no longer shown by the textures that used it.
     Core::ImageManager& cache = Core::ImageManager::instance();
@@ -104,7 +97,7 @@ TEST_F(TextureGLTest, TexturesShareCachedPicturesAndFindTheirNormalMap)
     cache.removeImage(second.getImage());
     EXPECT_FALSE(second.isLoaded());
     second.apply();
-    EXPECT_EQ(boundTexture(), 0);
+    EXPECT_EQ(current(GL_TEXTURE_BINDING_2D), 0);
     cache.removeImage(plain.getImage());
 }
 
@@ -147,7 +140,7 @@ TEST_F(TextureGLTest, UnderTheRendersProgramPicturesGoToUnitsZeroAndOneAndUnbind
     glActiveTexture(GL_TEXTURE1);
     wood.getImage()->apply();
     EXPECT_EQ(current(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
-    EXPECT_EQ(boundTexture(), static_cast<GLint>(wood.getImage()->getId()));
+    EXPECT_EQ(current(GL_TEXTURE_BINDING_2D), static_cast<GLint>(wood.getImage()->getId()));
     Rendering::Image::unApply();
     EXPECT_EQ(boundOn(GL_TEXTURE1), 0);
 
