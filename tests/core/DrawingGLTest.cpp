@@ -240,3 +240,35 @@ TEST_F(DrawingGLTest, DrawablesKeepTheirOwnListsAndGiveThemBackWhenDestroyed)
     EXPECT_EQ(primitives([&] { glCallList(outer); }), 24);
     glDeleteLists(outer, 1);
 }
+
+TEST_F(DrawingGLTest, PiecesWithAModelRestOnTheBoardAndShowTheirBoxWhenAsked)
+{
+    // One triangle 4 wide, 10 high and 4 deep once read (the file is Z-up).
+    TestSupport::TempDir dir;
+    TestSupport::writeFile(dir.path("t.ase"),
+                           "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 3 *MESH_NUMFACES 1 "
+                           "*MESH_VERTEX_LIST { *MESH_VERTEX 0 -2 -2 -5 *MESH_VERTEX 1 2 -2 -5 "
+                           "*MESH_VERTEX 2 0 2 5 } *MESH_FACE_LIST { *MESH_FACE 0: A: 0 B: 1 C: 2 } } }");
+    std::unique_ptr<Object> piece;
+    {
+        TestSupport::CapturedOutput quiet;
+        piece = std::make_unique<Object>(Object::ObjectAlignment(), dir.path("t.ase"));
+    }
+    piece->setColor(Vec4<double>(0.6, 0.6, 0.5, 1.0));
+    piece->setScale(0.05); // half its height is then 0.25: lifted to rest 0.02 above the board
+    std::vector<GLfloat> buffer(64);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    piece->draw();
+    ASSERT_EQ(glRenderMode(GL_RENDER), 11) << "one triangle";
+    EXPECT_NEAR(std::min({buffer[3], buffer[6], buffer[9]}), 364 + 50 * 0.02, 0.05) << "lowest window y";
+
+    // A copy holds the model of its own: it outlives its source.
+    Object copy(*piece);
+    piece.reset();
+    clear();
+    copy.draw();
+    expectAbove(0, -0.18, rgb(0.6, 0.6, 0.5)); // seen from the front: window (512, 373), inside the triangle
+    copy.setDrawBound(true);
+    EXPECT_EQ(primitives([&] { copy.draw(); }), 17) << "the model and four loops of four edges";
+}
