@@ -93,9 +93,7 @@ protected:
 
     static void expectUnboundAndWhite()
     {
-        GLint bound = -1;
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        EXPECT_EQ(bound, 0);
+        EXPECT_EQ(TestSupport::current(GL_TEXTURE_BINDING_2D), 0);
         std::array<GLfloat, 4> m{};
         glGetMaterialfv(GL_FRONT, GL_DIFFUSE, m.data());
         EXPECT_EQ(m, (std::array<GLfloat, 4>{1, 1, 1, 1})) << "the material is reset to opaque white";

@@ -13,13 +13,6 @@ namespace
 {
 using ImageGLTest = TestSupport::GLTest;
 
-GLint boundTexture()
-{
-    GLint id = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &id);
-    return id;
-}
-
 GLint level0(GLenum parameter)
 {
     GLint value = 0;
@@ -64,12 +57,10 @@ TEST_F(ImageGLTest, UploadReadsPackedRowsInEveryFormat)
         glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
         glBindTexture(GL_TEXTURE_2D, 0);
         image.initGL();
-        GLint alignment = 0;
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-        EXPECT_EQ(alignment, 2);
+        EXPECT_EQ(TestSupport::current(GL_UNPACK_ALIGNMENT), 2);
         ASSERT_NE(image.getId(), 0u);
         // Drawings that follow without a picture must not be tinted by this one.
-        EXPECT_EQ(boundTexture(), 0) << "the upload leaves the binding as it found it";
+        EXPECT_EQ(TestSupport::current(GL_TEXTURE_BINDING_2D), 0) << "the upload leaves the binding as it found it";
         glBindTexture(GL_TEXTURE_2D, image.getId());
         EXPECT_EQ(level0(GL_TEXTURE_WIDTH) * 10 + level0(GL_TEXTURE_HEIGHT), c.width * 10 + c.height);
         EXPECT_GE(level0(GL_TEXTURE_ALPHA_SIZE), 8);
@@ -105,11 +96,11 @@ TEST_F(ImageGLTest, ApplyBindsAndUploadsALatePicture)
     EXPECT_EQ(image->getId(), 0u);
     image->apply();
     ASSERT_NE(image->getId(), 0u);
-    EXPECT_EQ(boundTexture(), static_cast<GLint>(image->getId()));
+    EXPECT_EQ(TestSupport::current(GL_TEXTURE_BINDING_2D), static_cast<GLint>(image->getId()));
     EXPECT_EQ(level0(GL_TEXTURE_WIDTH), 6);
     const GLuint id = image->getId();
     Image::unApply();
-    EXPECT_EQ(boundTexture(), 0);
+    EXPECT_EQ(TestSupport::current(GL_TEXTURE_BINDING_2D), 0);
     image->apply();
     EXPECT_EQ(image->getId(), id);
 

@@ -126,9 +126,7 @@ TEST_F(MeshGLTest, ALateMeshIsCompiledAtItsFirstDrawAndUnbindsItsTexture)
     glBindTexture(GL_TEXTURE_2D, texture);
     EXPECT_EQ(feedback([&] { mesh->draw(); }).size(), 1u);
     EXPECT_TRUE(primitive.isCompiled());
-    GLint bound = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(bound, 0);
+    EXPECT_EQ(TestSupport::current(GL_TEXTURE_BINDING_2D), 0);
     EXPECT_EQ(textures.applied, (std::vector<Rendering::Texture*>{TestSupport::FakeTextures::texture(7)}));
     primitive.setTexture(nullptr);
     cache.removeMesh(mesh);

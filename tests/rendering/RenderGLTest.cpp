@@ -20,17 +20,11 @@
 #include <dlfcn.h>
 
 using Rendering::Render;
+using TestSupport::current;
 
 namespace
 {
 using RenderGLTest = TestSupport::GLTest;
-
-GLint current(GLenum what)
-{
-    GLint value = -1;
-    glGetIntegerv(what, &value);
-    return value;
-}
 
 // Notes the program in use at each draw: the overlay is drawn right after the pick pass,
 // with no change of program between them.

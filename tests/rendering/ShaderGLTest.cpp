@@ -6,6 +6,7 @@
 
 using Rendering::Shader;
 using namespace testing::internal;
+using TestSupport::current;
 
 namespace
 {
@@ -49,12 +50,6 @@ protected:
         m_Out = GetCapturedStdout();
         m_Err = GetCapturedStderr();
         return shader;
-    }
-    static GLint current(GLenum what)
-    {
-        GLint value = -1;
-        glGetIntegerv(what, &value);
-        return value;
     }
 
     TestSupport::TempDir m_Dir;

@@ -12,6 +12,7 @@
 using Rendering::Render;
 using Rendering::Texture;
 using TestSupport::CapturedOutput;
+using TestSupport::current;
 
 namespace
 {
@@ -22,13 +23,6 @@ const char* const c_Vertex =
 const char* const c_BothSamplers = "#version 120\nuniform sampler2D TextureID;\nuniform sampler2D NormalsID;\n"
                                    "void main() { vec2 t = gl_TexCoord[0].st;\n"
                                    "gl_FragColor = texture2D(TextureID, t) * texture2D(NormalsID, t); }";
-
-GLint current(GLenum what)
-{
-    GLint value = -1;
-    glGetIntegerv(what, &value);
-    return value;
-}
 
 // The 2D texture bound on a unit; the active unit is left as it was.
 GLint boundOn(GLenum unit)

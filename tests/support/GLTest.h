@@ -19,6 +19,14 @@
 namespace TestSupport
 {
 
+// One integer of OpenGL's state.
+inline GLint current(GLenum what)
+{
+    GLint value = -1;
+    glGetIntegerv(what, &value);
+    return value;
+}
+
 // Fixture of every test that needs OpenGL. It gets the shared window (failing when CI is
 // set and there is no display, skipping otherwise) and puts the engine back into its
 // start-up state: start-up view, no board, no overlay, no callbacks, no GLSL program,

@@ -95,11 +95,8 @@ TEST_F(CheckersRulesGLTest, FramesLeaveNoErrorAndTheStateAsTheyFoundIt)
         std::vector<double> s;
         for (GLenum what :
              {GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH, GL_NAME_STACK_DEPTH, GL_ATTRIB_STACK_DEPTH,
-              GL_CLIENT_ATTRIB_STACK_DEPTH, GL_RENDER_MODE, GL_MATRIX_MODE, GL_ACTIVE_TEXTURE}) {
-            GLint value = 0;
-            glGetIntegerv(what, &value);
-            s.push_back(value);
-        }
+              GL_CLIENT_ATTRIB_STACK_DEPTH, GL_RENDER_MODE, GL_MATRIX_MODE, GL_ACTIVE_TEXTURE})
+            s.push_back(TestSupport::current(what));
         for (Matrix<double> m : {readModelView(), readProjection()})
             s.insert(s.end(), m.getPtr(), m.getPtr() + 16);
         return s;
