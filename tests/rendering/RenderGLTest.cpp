@@ -35,8 +35,6 @@ public:
     std::vector<GLint> programs;
 };
 
-const Vec4<double> c_BoardColour(0.35, 0.25, 0.1, 1.0);
-
 const char* const c_Transform = "#version 120\nvoid main() { gl_Position = ftransform(); }";
 const char* const c_Magenta = "#version 120\nvoid main() { gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0); }";
 

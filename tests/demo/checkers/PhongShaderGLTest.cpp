@@ -44,8 +44,6 @@ protected:
         Shader::unApply();
         if (!m_Textures.empty())
             glDeleteTextures(static_cast<GLsizei>(m_Textures.size()), m_Textures.data());
-        const float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
-        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
         glClearColor(0.1f, 0.1f, 0.1f, 0.0f);
         GLTest::TearDown();
     }
@@ -79,6 +77,8 @@ protected:
                const std::function<void()>& lights = nullptr)
     {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        // Lights, material, active unit and bindings go back as they were.
+        glPushAttrib(GL_LIGHTING_BIT | GL_TEXTURE_BIT);
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         glScaled(0.85, 0.85, 0.85);
@@ -97,21 +97,15 @@ protected:
         glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, material.data());
         glNormal3d(0, 1, 0);
         glBegin(GL_QUADS);
-        const double corners[4][2] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}}, tex[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
-        for (int i = 0; i < 4; ++i) {
-            glTexCoord2d(tex[i][0], tex[i][1]);
-            glVertex3d(corners[i][0], 0.001, -corners[i][1]);
+        for (const auto& [u, v] : {std::pair{0, 0}, {0, 1}, {1, 1}, {1, 0}}) {
+            glTexCoord2d(u, v);
+            glVertex3d(2.0 * u - 1, 0.001, 1 - 2.0 * v);
         }
         glEnd();
         const Vec3<double> at = project(Vec3<double>(-1.0 + 2.0 * s, 0.001, 0.0));
         Shader::unApply();
-        glActiveTexture(GL_TEXTURE1);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        const float white[4] = {1, 1, 1, 1};
-        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, white);
         glPopMatrix();
+        glPopAttrib();
         EXPECT_NO_GL_ERROR();
         const std::vector<std::uint8_t> rgba =
             readPixels(static_cast<int>(at.x()), 728 - static_cast<int>(at.y()), 1, 1);
