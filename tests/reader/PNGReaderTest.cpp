@@ -187,17 +187,13 @@ TEST(PNGReader, BadFilesPrintTheirMessageAndLeaveTheImageAlone)
 // refused before any pixel memory is reserved.
 TEST(PNGReader, HostileSizesAreRefusedBeforeAllocation)
 {
-    for (std::uint32_t w : {16385u, 1u, 0x7fffffffu}) {
-        const std::uint32_t h = w == 1u ? 16385u : 1u;
+    // At the limit the size is accepted; the file then ends before its pixels.
+    for (const auto& [w, h] : {std::pair{16385u, 1u}, {1u, 16385u}, {0x7fffffffu, 1u}, {16384u, 1u}}) {
         Rendering::Image image;
         std::string output;
         EXPECT_FALSE(decode(TestSupport::pngHeaderOnly(w, h, 16, PNG_COLOR_TYPE_RGB_ALPHA), image, &output));
-        EXPECT_EQ(output, "Picture too large : \"memory.png\" is " + std::to_string(w) + " x " + std::to_string(h) +
-                              " pixels (at most 16384 x 16384).\n");
+        EXPECT_EQ(output, w == 16384u ? "PNG lib warning : Read Error\nRead Error\n"
+                                      : "Picture too large : \"memory.png\" is " + std::to_string(w) + " x " +
+                                            std::to_string(h) + " pixels (at most 16384 x 16384).\n");
     }
-    // At the limit the size is accepted; this file then ends before its pixels.
-    Rendering::Image image;
-    std::string output;
-    EXPECT_FALSE(decode(TestSupport::pngHeaderOnly(16384, 1, 8, PNG_COLOR_TYPE_GRAY), image, &output));
-    EXPECT_EQ(output, "PNG lib warning : Read Error\nRead Error\n");
 }
