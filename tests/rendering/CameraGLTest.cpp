@@ -48,10 +48,8 @@ TEST_F(CameraGLTest, ProjectionIsGluPerspectiveWithTheEnginesPi)
     camera.glUpdateProjectionMatrix();
     const Matrix<double> p = camera.getProjectionMatrix();
     const double cot = 1.0 / std::tan(c_EnginePi * 45.0 / 360.0);
-    EXPECT_NEAR(p[0], cot, 1e-12);
-    EXPECT_NEAR(p[5], cot, 1e-12);
-    EXPECT_NEAR(p[10], -1001.0 / 999.0, 1e-12);
-    EXPECT_NEAR(p[14], -2000.0 / 999.0, 1e-12);
+    for (const auto& [i, value] : {std::pair{0, cot}, {5, cot}, {10, -1001.0 / 999.0}, {14, -2000.0 / 999.0}})
+        EXPECT_NEAR(p[i], value, 1e-12) << "element " << i;
     expectLoaded(readProjection(), p);
 
     // The window's own aspect ratio, against GLU: pi = 3.14159 moves the cotangent by ~2e-6.
