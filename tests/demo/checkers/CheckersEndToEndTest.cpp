@@ -235,13 +235,10 @@ protected:
         const Colour a = squareMean(first, index), b = squareMean(second, index);
         for (int c = 0; c < 3; ++c) {
             const double change = a[c] - b[c];
-            SCOPED_TRACE("square " + std::to_string(index) + ", channel " + std::to_string(c));
-            if (c == firstTint)
-                EXPECT_GT(change, 0.25);
-            else if (c == secondTint)
-                EXPECT_LT(change, -0.25);
-            else
-                EXPECT_NEAR(change, 0.0, 0.1);
+            EXPECT_TRUE(c == firstTint    ? change > 0.25
+                        : c == secondTint ? change < -0.25
+                                          : std::fabs(change) < 0.1)
+                << "square " << index << ", channel " << c << " changes by " << change;
         }
     }
 
