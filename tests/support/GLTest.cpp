@@ -87,12 +87,11 @@ std::vector<std::uint8_t> GLTest::readPixels(int x, int y, int w, int h)
 
 Vec3<double> GLTest::project(const Vec3<double>& point)
 {
-    Matrix<double> modelView = readModelView();
-    Matrix<double> projection = readProjection();
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     double wx = 0, wy = 0, wz = 0;
-    gluProject(point.x(), point.y(), point.z(), modelView.getPtr(), projection.getPtr(), viewport, &wx, &wy, &wz);
+    gluProject(point.x(), point.y(), point.z(), readModelView().getPtr(), readProjection().getPtr(), viewport, &wx, &wy,
+               &wz);
     return Vec3<double>(wx, viewport[3] - wy, wz);
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <zlib.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,10 +21,8 @@ namespace TestSupport
 
 std::string conformanceDir()
 {
-    struct stat info;
-    if (stat(TESSELLON_CONFORMANCE_DIR, &info) != 0 || !S_ISDIR(info.st_mode))
-        return "";
-    return TESSELLON_CONFORMANCE_DIR;
+    std::error_code ignored;
+    return std::filesystem::is_directory(TESSELLON_CONFORMANCE_DIR, ignored) ? TESSELLON_CONFORMANCE_DIR : "";
 }
 
 TempDir::TempDir()
