@@ -6,7 +6,8 @@
 // the same run, in alternating rounds (the machine is shared: read the ratio).
 //
 // It also measures the demo's start-up: from starting a process (this program again, doing
-// what the demo does before its first frame) to that first frame drawn.
+// what the demo does before its first frame) to that first frame drawn, against a bare GLUT
+// window of the same kind shown once (the driver's own start-up).
 //
 // Usage: frame_rate [frames per round] [rounds]      (needs an X display: xvfb-run)
 // The program starts from its own folder, where the demo's data lies at ../Data/.
@@ -433,8 +434,25 @@ int firstFrame()
     return 0;
 }
 
+// The baseline: a bare GLUT window of the same size and display mode, cleared and shown once.
+int bareFirstFrame()
+{
+    int argc = 1;
+    char arg0[] = "frame_rate";
+    char* argv[] = {arg0, nullptr};
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
+    glutInitWindowSize(1024, 728);
+    glutCreateWindow("frame_rate");
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glutSwapBuffers();
+    glFinish();
+    std::printf("%.3f\n", monotonicMs());
+    return 0;
+}
+
 // Milliseconds from starting a process to its first frame drawn; negative on failure.
-double startUpMs(const char* self)
+double startUpMs(const char* self, const char* mode)
 {
     int out[2];
     if (pipe(out) != 0)
@@ -444,8 +462,7 @@ double startUpMs(const char* self)
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    char arg1[] = "--first-frame";
-    char* argv[] = {const_cast<char*>(self), arg1, nullptr};
+    char* argv[] = {const_cast<char*>(self), const_cast<char*>(mode), nullptr};
     const double start = monotonicMs();
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, self, &actions, nullptr, argv, environ);
@@ -470,14 +487,18 @@ int main(int argc, char** argv)
     startFromOwnFolder();
     if (argc > 1 && std::string(argv[1]) == "--first-frame")
         return firstFrame();
+    if (argc > 1 && std::string(argv[1]) == "--bare-first-frame")
+        return bareFirstFrame();
     const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
     // Start-up first, while this process has no window of its own.
-    std::vector<double> startUps;
-    for (int r = 0; r < rounds; ++r)
-        startUps.push_back(startUpMs("/proc/self/exe"));
-    const double startUp = median(startUps);
+    std::vector<double> startUps, bareStartUps;
+    for (int r = 0; r < rounds; ++r) {
+        startUps.push_back(startUpMs("/proc/self/exe", "--first-frame"));
+        bareStartUps.push_back(startUpMs("/proc/self/exe", "--bare-first-frame"));
+    }
+    const double startUp = median(startUps), bareStartUp = median(bareStartUps);
 
     // As in the demo: the scene first, then the window and the start-up.
     CheckersScene scene;
@@ -525,5 +546,7 @@ int main(int argc, char** argv)
                 p / e <= c_TargetRatio ? "met" : "NOT met");
     std::printf("  start-up to first frame       %8.1f ms    target %.0f: %s\n", startUp, c_TargetStartUpMs,
                 startUp >= 0 && startUp < c_TargetStartUpMs ? "met" : "NOT met");
+    std::printf("  bare GLUT window's first frame %7.1f ms    (the driver's own start-up: ratio %.2f)\n", bareStartUp,
+                startUp / bareStartUp);
     return 0;
 }
