@@ -14,7 +14,7 @@
 #include "support/PictureFiles.h"
 
 using TestSupport::CapturedOutput;
-using TestSupport::PNGSpec;
+using TestSupport::PNGPicture;
 
 namespace
 {
@@ -167,7 +167,7 @@ TEST(PNGReader, ConformanceFilesDecodeLikeAnIndependentDecoder)
 TEST(PNGReader, BadFilesPrintTheirMessageAndLeaveTheImageAlone)
 {
     const std::string good =
-        TestSupport::pngBytes(PNGSpec{4, 4, 8, PNG_COLOR_TYPE_RGB, std::vector<std::uint8_t>(48, 9)});
+        TestSupport::pngBytes(PNGPicture{4, 4, 8, PNG_COLOR_TYPE_RGB, std::vector<std::uint8_t>(48, 9)});
     std::string badCrc = good;
     badCrc[29] ^= 1; // the IHDR checksum
     for (const auto& [bytes, message] :

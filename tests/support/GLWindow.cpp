@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "rendering/Render.h"
 
@@ -51,7 +50,7 @@ GLWindow::GLWindow()
     glutDisplayFunc(noDisplay);
     render.initGL();
     m_Available = true;
-    processEvents(10);
+    waitUntilShown();
 }
 
 std::string GLWindow::title() const
@@ -65,12 +64,18 @@ std::string GLWindow::title() const
     return result;
 }
 
-void GLWindow::processEvents(int rounds)
+void GLWindow::waitUntilShown()
 {
-    for (int i = 0; i < rounds; ++i) {
+    Display* display = glXGetCurrentDisplay();
+    const Window window = glXGetCurrentDrawable();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    XWindowAttributes attributes{};
+    do {
         glutMainLoopEvent();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+        XSync(display, False);
+    } while (XGetWindowAttributes(display, window, &attributes) && attributes.map_state != IsViewable &&
+             std::chrono::steady_clock::now() < deadline);
+    glutMainLoopEvent();
 }
 
 } // namespace TestSupport

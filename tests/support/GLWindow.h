@@ -23,8 +23,9 @@ public:
 
 private:
     GLWindow();
-    // Lets GLUT handle pending window-system events (map, expose, resize).
-    void processEvents(int rounds);
+    // Lets GLUT handle window-system events until the window is mapped (pixels read
+    // back before that are undefined).
+    void waitUntilShown();
 
     bool m_Available = false;
     std::string m_Reason;

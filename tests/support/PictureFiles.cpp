@@ -39,7 +39,7 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_Root, ignored);
 }
 
-std::string pngBytes(const PNGSpec& spec)
+std::string pngBytes(const PNGPicture& picture)
 {
     std::ostringstream out;
     png_structp png = png_create_write_struct(
@@ -51,14 +51,14 @@ std::string pngBytes(const PNGSpec& spec)
     }
     png_set_write_fn(png, &out, Reader::png_write_ostream, Reader::png_flush_ostream);
     png_set_compression_level(png, 1);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, picture.width, picture.height, picture.bitDepth, picture.colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    if (spec.bitDepth == 16)
+    if (picture.bitDepth == 16)
         png_set_swap(png); // the rows hold samples in this processor's (little-endian) order
-    const std::size_t rowBytes = spec.rows.size() / spec.height;
-    for (std::uint32_t y = 0; y < spec.height; ++y)
-        png_write_row(png, spec.rows.data() + y * rowBytes);
+    const std::size_t rowBytes = picture.rows.size() / picture.height;
+    for (std::uint32_t y = 0; y < picture.height; ++y)
+        png_write_row(png, picture.rows.data() + y * rowBytes);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return out.str();

@@ -31,7 +31,7 @@ private:
 
 // Writes a grey or RGB(A) PNG through the reader's ostream callbacks. `rows` holds the
 // rows top-down, packed, 16-bit samples in the processor's order.
-struct PNGSpec
+struct PNGPicture
 {
     std::uint32_t width = 1;
     std::uint32_t height = 1;
@@ -39,7 +39,7 @@ struct PNGSpec
     int colorType = 2;
     std::vector<std::uint8_t> rows;
 };
-std::string pngBytes(const PNGSpec& spec);
+std::string pngBytes(const PNGPicture& picture);
 // The signature and a header chunk claiming any size: a file without pixels.
 std::string pngHeaderOnly(std::uint32_t width, std::uint32_t height, int bitDepth, int colorType);
 void writeFile(const std::string& path, const std::string& bytes);
