@@ -64,9 +64,15 @@ constexpr std::string_view c_Close = "}";
 constexpr std::uint32_t c_UnsignedShortMax = 0xffff;
 constexpr std::uint32_t c_UnsignedIntMax = 0xffffffff;
 
-// The shortest text a list line can take, to bound what a count may reserve: a file
-// cannot hold more entries than it has room for, whatever its count lines claim.
-constexpr std::size_t c_ShortestLine = 16;
+// The shortest text each kind of list entry can take, its separator included
+// ("*MESH_VERTEX 0 0 0 0 "): a list cannot hold more entries than its own characters
+// have room for, whatever its count line claims, and no more is reserved for it.
+constexpr std::size_t c_ShortestVertex = 21;
+constexpr std::size_t c_ShortestFace = 29;
+constexpr std::size_t c_ShortestTexVertex = 18;
+constexpr std::size_t c_ShortestTexFace = 20;
+constexpr std::size_t c_ShortestColor = 22;
+constexpr std::size_t c_ShortestNormal = 27;
 
 using Number = ASEScanner::Number;
 
@@ -97,15 +103,29 @@ bool readCount(ASEScanner& in, std::uint32_t& count)
     return in.readUnsigned(c_UnsignedIntMax, count) == Number::Read || structureError();
 }
 
-// An index: one that cannot be read is a structure error; one too large for `max` is
-// reported through `tooLarge` (it will be dropped).
-bool readIndex(ASEScanner& in, std::uint32_t max, std::uint32_t& index, bool& tooLarge)
+// Where an index read lies: in range of its type, above it, or below zero.
+enum class Range
+{
+    In,
+    Above,
+    Negative
+};
+
+// An index: one that cannot be read is a structure error; one above `max` or below zero is
+// reported through `range` (it will be dropped).
+bool readIndex(ASEScanner& in, std::uint32_t max, std::uint32_t& index, Range& range)
 {
     const Number result = in.readUnsigned(max, index);
     if (result == Number::Failed)
         return structureError();
-    tooLarge = result == Number::TooLarge;
+    range = in.lastWasNegative() ? Range::Negative : result == Number::TooLarge ? Range::Above : Range::In;
     return true;
+}
+
+// A 16-bit index list entry: in range, or where it lies.
+Range shortIndex(Range range, std::uint32_t index)
+{
+    return range == Range::In && index > c_UnsignedShortMax ? Range::Above : range;
 }
 
 bool readDoubles(ASEScanner& in, double* values, int count)
@@ -116,9 +136,20 @@ bool readDoubles(ASEScanner& in, double* values, int count)
     return true;
 }
 
-std::size_t bounded(std::uint32_t count, std::size_t remaining, std::size_t perEntry)
+// Room for `count` more entries of a list that starts here, but no more than the list's own
+// characters can hold at `shortest` characters an entry.
+template <typename T>
+void reserveFor(std::vector<T>& entries, std::size_t count, ASEScanner& in, std::size_t shortest)
 {
-    return std::min<std::size_t>(count, remaining / perEntry);
+    entries.reserve(entries.size() + std::min(count, in.bytesToClose() / shortest));
+}
+
+// Gives back the room reserved for entries that a list announced but did not hold.
+template <typename T>
+void trim(std::vector<T>& entries)
+{
+    if (entries.capacity() - entries.size() > entries.size() / 8)
+        entries.shrink_to_fit();
 }
 
 unsigned int primitiveType(std::size_t corners)
@@ -246,20 +277,28 @@ private:
         return readInto(fd, buffer, size, m_Size);
     }
 
-    // A 2 MiB-aligned block of at least `size` bytes; null when none can be mapped.
+    // A 2 MiB-aligned block of at least `size` bytes; null when none can be mapped. The slack
+    // mapped to find the alignment is given back, and only whole huge pages are asked for: a
+    // last huge page, mostly empty, would cost up to 2 MiB more than the file.
     char* allocateHuge(std::size_t size)
     {
-        const std::size_t rounded = (size + c_HugePage - 1) / c_HugePage * c_HugePage;
-        void* mapping = mmap(nullptr, rounded + c_HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t length = (size + page - 1) / page * page;
+        void* mapping = mmap(nullptr, length + c_HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapping == MAP_FAILED)
             return nullptr;
-        m_Mapping = mapping;
-        m_MappingSize = rounded + c_HugePage;
         const auto address = reinterpret_cast<std::uintptr_t>(mapping);
-        char* aligned = reinterpret_cast<char*>((address + c_HugePage - 1) & ~std::uintptr_t(c_HugePage - 1));
+        const std::uintptr_t aligned = (address + c_HugePage - 1) & ~std::uintptr_t(c_HugePage - 1);
+        if (aligned > address)
+            munmap(mapping, aligned - address);
+        const std::uintptr_t end = address + length + c_HugePage;
+        if (end > aligned + length)
+            munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
+        m_Mapping = reinterpret_cast<void*>(aligned);
+        m_MappingSize = length;
         // Without huge pages the block is still usable, only slower to fill.
-        madvise(aligned, rounded, MADV_HUGEPAGE);
-        return aligned;
+        madvise(m_Mapping, size / c_HugePage * c_HugePage, MADV_HUGEPAGE);
+        return static_cast<char*>(m_Mapping);
     }
 
     // A pipe or device: read to its end.
@@ -323,18 +362,31 @@ struct ASEReader::Object
     bool meshEntered = false;
     bool materialRead = false;
     std::uint32_t material = 0;
-    // Entries dropped because an index does not fit the 16-bit index lists.
+    // Entries dropped because an index does not fit the 16-bit index lists, or is negative.
     std::size_t droppedWide = 0;
+    std::size_t droppedNegative = 0;
+
+    void drop(Range range) { ++(range == Range::Negative ? droppedNegative : droppedWide); }
 };
 
 ASEReader::ASEReader() : m_Mesh(nullptr), m_MaterialCount(0), m_ObjectCount(0) {}
 
 ASEReader::~ASEReader() = default;
 
-bool ASEReader::load(const std::string& path, Rendering::Mesh* mesh)
+void ASEReader::start(Rendering::Mesh* mesh, const std::string& path)
 {
     m_Mesh = mesh;
     m_Path = path;
+    // A table left by an earlier load would hand this mesh textures that belong to (and die
+    // with) another mesh.
+    m_Textures.clear();
+    m_MaterialCount = 0;
+    m_ObjectCount = 0;
+}
+
+bool ASEReader::load(const std::string& path, Rendering::Mesh* mesh)
+{
+    start(mesh, path);
     FileBytes file;
     if (!file.open(path)) {
         std::cout << "Couldn't find/load mesh : \"" << path << "\"" << std::endl;
@@ -345,13 +397,13 @@ bool ASEReader::load(const std::string& path, Rendering::Mesh* mesh)
 
 bool ASEReader::loadFromMemory(const char* data, std::size_t size, const std::string& path, Rendering::Mesh* mesh)
 {
-    m_Mesh = mesh;
-    m_Path = path;
+    start(mesh, path);
     return parseBytes(data, size);
 }
 
 bool ASEReader::parse(const std::string& text)
 {
+    start(m_Mesh, m_Path);
     return parseBytes(text.data(), text.size());
 }
 
@@ -444,13 +496,13 @@ bool ASEReader::readMaterialList(ASEScanner& in)
 bool ASEReader::readMaterial(ASEScanner& in)
 {
     std::uint32_t index = 0;
-    bool tooLarge = false;
-    if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !fetch(in))
+    Range range = Range::In;
+    if (!readIndex(in, c_UnsignedIntMax, index, range) || !fetch(in))
         return false;
     if (!in.is(c_Open))
         return structureError();
     // A material outside the table is read through but keeps no texture.
-    const bool inTable = !tooLarge && index < m_MaterialCount;
+    const bool inTable = range == Range::In && index < m_MaterialCount;
     while (!in.is(c_Close)) {
         if (in.is(c_MaterialMapBump)) {
             if (!skipToClose(in))
@@ -502,11 +554,15 @@ bool ASEReader::readGeometry(ASEScanner& in)
     ++m_ObjectCount;
     const bool ok = readObject(in, object);
     dropOutOfRange(object);
+    trimObject(object);
     if (ok)
         finishObject(object);
     if (object.droppedWide > 0)
         std::cout << "[ASEReader]> Object " << m_ObjectCount << ": " << object.droppedWide
                   << " entries with an index above 65535 dropped." << std::endl;
+    if (object.droppedNegative > 0)
+        std::cout << "[ASEReader]> Object " << m_ObjectCount << ": " << object.droppedNegative
+                  << " entries with an index out of range (negative) dropped." << std::endl;
     return ok;
 }
 
@@ -530,11 +586,13 @@ bool ASEReader::readObject(ASEScanner& in, Object& object)
             object.meshEntered = true;
         } else if (in.is(c_MaterialRef)) {
             std::uint32_t material = 0;
-            bool tooLarge = false;
-            if (!readIndex(in, c_UnsignedIntMax, material, tooLarge))
+            Range range = Range::In;
+            if (!readIndex(in, c_UnsignedIntMax, material, range))
                 return false;
             // A reference outside the material table is dropped.
-            if (!tooLarge && material < m_MaterialCount) {
+            if (range == Range::Negative)
+                object.drop(range);
+            else if (range == Range::In && material < m_MaterialCount) {
                 object.material = material;
                 object.materialRead = true;
             }
@@ -612,16 +670,16 @@ bool ASEReader::readVertexList(ASEScanner& in, Object& object)
     if (object.vertexCount == 0)
         return structureError();
     std::vector<Vec3<double>>& vertices = object.geometry->getVertexArray();
-    vertices.reserve(vertices.size() + bounded(object.vertexCount, in.remaining(), c_ShortestLine));
+    reserveFor(vertices, object.vertexCount, in, c_ShortestVertex);
     const double(&r)[4][3] = object.rows;
     do {
         if (!fetch(in))
             return false;
         if (in.is(c_MeshVertex)) {
             std::uint32_t index = 0;
-            bool tooLarge = false;
+            Range range = Range::In;
             double v[3];
-            if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !readDoubles(in, v, 3))
+            if (!readIndex(in, c_UnsignedIntMax, index, range) || !readDoubles(in, v, 3))
                 return false;
             // Rows of the node matrix times the position, then z up becomes y up.
             const double x = r[0][0] * v[0] + r[0][1] * v[1] + r[0][2] * v[2];
@@ -652,22 +710,23 @@ bool ASEReader::readFace(ASEScanner& in, Object& object)
         return false;
     object.corners.clear();
     std::size_t corners = 0;
-    bool wide = false;
+    Range worst = Range::In;
     while (in.token().size() == 2) {
         std::uint32_t index = 0;
-        bool tooLarge = false;
-        if (!readIndex(in, c_UnsignedIntMax, index, tooLarge))
+        Range range = Range::In;
+        if (!readIndex(in, c_UnsignedIntMax, index, range))
             return false;
         ++corners;
-        if (tooLarge || index > c_UnsignedShortMax)
-            wide = true;
-        else
+        range = shortIndex(range, index);
+        if (range == Range::In)
             object.corners.push_back(static_cast<unsigned short>(index));
+        else if (worst != Range::Negative)
+            worst = range;
         if (!fetch(in))
             return false;
     }
-    if (wide) {
-        ++object.droppedWide;
+    if (worst != Range::In) {
+        object.drop(worst);
         return true;
     }
     Rendering::Primitive*& primitive = object.primitives[corners];
@@ -678,7 +737,7 @@ bool ASEReader::readFace(ASEScanner& in, Object& object)
         object.geometry->addPrimitive(primitive);
         if (corners == 3) {
             object.triangles = primitive;
-            primitive->getVertexIndicesArray().reserve(3 * bounded(object.faceCount, in.remaining(), c_ShortestLine));
+            reserveFor(primitive->getVertexIndicesArray(), 3 * std::size_t(object.faceCount), in, c_ShortestFace / 3);
         }
     }
     std::vector<unsigned short>& indices = primitive->getVertexIndicesArray();
@@ -691,15 +750,15 @@ bool ASEReader::readTexVertexList(ASEScanner& in, Object& object)
     if (object.texVertexCount == 0)
         return structureError();
     std::vector<Vec2<double>>& texCoords = object.geometry->getTexCoordArray();
-    texCoords.reserve(texCoords.size() + bounded(object.texVertexCount, in.remaining(), c_ShortestLine));
+    reserveFor(texCoords, object.texVertexCount, in, c_ShortestTexVertex);
     do {
         if (!fetch(in))
             return false;
         if (in.is(c_MeshTVertex)) {
             std::uint32_t index = 0;
-            bool tooLarge = false;
+            Range range = Range::In;
             double uv[2];
-            if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !readDoubles(in, uv, 2))
+            if (!readIndex(in, c_UnsignedIntMax, index, range) || !readDoubles(in, uv, 2))
                 return false;
             texCoords.emplace_back(uv[0], uv[1]);
         }
@@ -709,26 +768,26 @@ bool ASEReader::readTexVertexList(ASEScanner& in, Object& object)
 
 bool ASEReader::readTexFaceList(ASEScanner& in, Object& object)
 {
-    if (object.triangles) {
-        std::vector<unsigned short>& indices = object.triangles->getTexturesIndicesArray();
-        indices.reserve(indices.size() + 3 * bounded(object.texFaceCount, in.remaining(), c_ShortestLine));
-    }
+    if (object.triangles)
+        reserveFor(object.triangles->getTexturesIndicesArray(), 3 * std::size_t(object.texFaceCount), in,
+                   c_ShortestTexFace / 3);
     do {
         if (!fetch(in))
             return false;
         if (!in.is(c_MeshTFace))
             continue;
         std::uint32_t values[4];
-        bool wide = false;
+        Range worst = Range::In;
         for (int i = 0; i < 4; ++i) {
-            bool tooLarge = false;
-            if (!readIndex(in, c_UnsignedShortMax, values[i], tooLarge))
+            Range range = Range::In;
+            if (!readIndex(in, c_UnsignedShortMax, values[i], range))
                 return false;
             // The first value, the face number, is not used.
-            wide = wide || (i > 0 && tooLarge);
+            if (i > 0 && range != Range::In && worst != Range::Negative)
+                worst = range;
         }
-        if (wide) {
-            ++object.droppedWide;
+        if (worst != Range::In) {
+            object.drop(worst);
         } else if (object.triangles) {
             // Without a triangle list yet there is nothing to join: the face is dropped.
             std::vector<unsigned short>& indices = object.triangles->getTexturesIndicesArray();
@@ -744,15 +803,15 @@ bool ASEReader::readColorVertexList(ASEScanner& in, Object& object)
     if (object.colorVertexCount == 0)
         return structureError();
     std::vector<Vec3<double>>& colors = object.geometry->getColorArray();
-    colors.reserve(colors.size() + bounded(object.colorVertexCount, in.remaining(), c_ShortestLine));
+    reserveFor(colors, object.colorVertexCount, in, c_ShortestColor);
     do {
         if (!fetch(in))
             return false;
         if (in.is(c_MeshVertexColor)) {
             std::uint32_t index = 0;
-            bool tooLarge = false;
+            Range range = Range::In;
             double rgb[3];
-            if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !readDoubles(in, rgb, 3))
+            if (!readIndex(in, c_UnsignedIntMax, index, range) || !readDoubles(in, rgb, 3))
                 return false;
             colors.emplace_back(rgb[0], rgb[1], rgb[2]);
         }
@@ -766,8 +825,7 @@ bool ASEReader::readNormals(ASEScanner& in, Object& object)
     std::vector<Vec3<double>>& normals = object.geometry->getNormalArray();
     normals.resize(std::min<std::size_t>(object.vertexCount, object.geometry->getVertexArray().size()),
                    Vec3<double>(0.0, 0.0, 0.0));
-    object.normalIndices.reserve(object.normalIndices.size() +
-                                 3 * bounded(object.faceCount, in.remaining(), 2 * c_ShortestLine));
+    reserveFor(object.normalIndices, 3 * std::size_t(object.faceCount), in, c_ShortestNormal);
     const Vec3<double> unset(0.0, 0.0, 0.0);
     do {
         if (!fetch(in))
@@ -775,12 +833,13 @@ bool ASEReader::readNormals(ASEScanner& in, Object& object)
         if (!in.is(c_MeshVertexNormal))
             continue;
         std::uint32_t index = 0;
-        bool tooLarge = false;
+        Range range = Range::In;
         double n[3];
-        if (!readIndex(in, c_UnsignedIntMax, index, tooLarge) || !readDoubles(in, n, 3))
+        if (!readIndex(in, c_UnsignedIntMax, index, range) || !readDoubles(in, n, 3))
             return false;
-        if (tooLarge || index > c_UnsignedShortMax) {
-            ++object.droppedWide;
+        range = shortIndex(range, index);
+        if (range != Range::In) {
+            object.drop(range);
             continue;
         }
         if (index >= normals.size())
@@ -811,6 +870,19 @@ void ASEReader::finishObject(Object& object)
                 indices = object.normalIndices;
         }
     }
+}
+
+void ASEReader::trimObject(Object& object)
+{
+    Rendering::Geometry& geometry = *object.geometry;
+    trim(geometry.getVertexArray());
+    trim(geometry.getTexCoordArray());
+    trim(geometry.getColorArray());
+    for (auto& entry : object.primitives) {
+        trim(entry.second->getVertexIndicesArray());
+        trim(entry.second->getTexturesIndicesArray());
+    }
+    trim(object.normalIndices);
 }
 
 void ASEReader::dropOutOfRange(Object& object)

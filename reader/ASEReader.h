@@ -32,6 +32,7 @@ public:
     // Destroys no texture, geometry or mesh.
     ~ASEReader();
 
+    // Each load and parse starts from a clean state: no material of an earlier text is seen.
     // Reads the file at `path` into `mesh`. False only when the file cannot be read
     // ("Couldn't find/load mesh : "<path>""); a file with structure errors still gives
     // true and keeps what was read ("[ASEReader]> Bad structure in ASE file." for each).
@@ -53,6 +54,8 @@ public:
 private:
     struct Object;
 
+    // Points the reader at a mesh and path with an empty material table.
+    void start(Rendering::Mesh* mesh, const std::string& path);
     bool parseBytes(const char* data, std::size_t size);
     bool parseText(const char* begin, const char* end);
     bool parseFromStream(std::stringstream& stream, bool (ASEReader::*block)(ASEScanner&));
@@ -75,6 +78,7 @@ private:
     bool readNormals(ASEScanner& in, Object& object);
     void finishObject(Object& object);
     void dropOutOfRange(Object& object);
+    void trimObject(Object& object);
 
     Rendering::Mesh* m_Mesh;
     // Material table: the diffuse texture of each material that has one, by index. Only

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <limits>
 #include <locale.h>
@@ -104,6 +105,7 @@ ASEScanner::Number ASEScanner::readUnsigned(std::uint32_t max, std::uint32_t& va
         }
     }
     m_Pos = p;
+    m_Negative = negative && result != 0;
     if (!digits)
         return Number::Failed;
     if (overflow)
@@ -111,6 +113,25 @@ ASEScanner::Number ASEScanner::readUnsigned(std::uint32_t max, std::uint32_t& va
     // The stream negates in the unsigned type: -1 reads as the largest value.
     value = static_cast<std::uint32_t>((negative ? (limit + 1 - result) : result) & limit);
     return Number::Read;
+}
+
+std::size_t ASEScanner::bytesToClose()
+{
+    if (!m_Close || m_Close < m_Pos) {
+        const char* p = m_Pos;
+        for (;;) {
+            p = static_cast<const char*>(std::memchr(p, '}', static_cast<std::size_t>(m_End - p)));
+            if (!p) {
+                p = m_End;
+                break;
+            }
+            if ((p == m_Begin || isSpace(p[-1])) && (p + 1 == m_End || isSpace(p[1])))
+                break;
+            ++p;
+        }
+        m_Close = p;
+    }
+    return static_cast<std::size_t>(m_Close - m_Pos);
 }
 
 } // namespace Reader

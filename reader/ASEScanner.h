@@ -57,6 +57,15 @@ public:
     // `max` (0xffff for unsigned short, 0xffffffff for unsigned int) does. On TooLarge all
     // its digits are consumed and `value` is left unchanged.
     Number readUnsigned(std::uint32_t max, std::uint32_t& value);
+    // True when the last readUnsigned read a minus sign before digits that are not all zero
+    // (the stream wraps such a number around; the caller may want to know it was negative).
+    bool lastWasNegative() const { return m_Negative; }
+
+    // Number of characters from here to the first "}" that stands alone between white space,
+    // or to the end of the text: no block read from here can end later, so this bounds what
+    // the block may hold. Each character is looked at once over the whole text, however often
+    // this is asked.
+    std::size_t bytesToClose();
 
     // Number of characters consumed so far.
     std::size_t offset() const { return static_cast<std::size_t>(m_Pos - m_Begin); }
@@ -104,6 +113,9 @@ private:
     const char* m_Pos;
     const char* m_End;
     std::string_view m_Token;
+    bool m_Negative = false;
+    // The last "}" found by bytesToClose (or the end), valid while the position is not past it.
+    const char* m_Close = nullptr;
 };
 
 } // namespace Reader

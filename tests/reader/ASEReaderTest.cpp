@@ -183,13 +183,19 @@ TEST(ASEReaderTest, DropsEntriesWhoseIndexLiesOutsideTheirArray)
         "*MESH_FACE 3: A: 0 B: 4294967296 C: 1 AB: *MESH_FACE 4: A: 2 B: 1 C: 0 AB: }\n"
         "*MESH_NUMTVERTEX 2 *MESH_TVERTLIST { *MESH_TVERT 0 0 0 *MESH_TVERT 1 1 1 }\n"
         "*MESH_TFACELIST { *MESH_TFACE 0 0 1 1 *MESH_TFACE 1 0 1 2 *MESH_TFACE 2 0 70000 1 *MESH_TFACE 3 1 -0 1 }\n"
-        "*MESH_NORMALS { *MESH_VERTEXNORMAL 0 0 0 1 *MESH_VERTEXNORMAL 3 0 0 1 *MESH_VERTEXNORMAL 70000 0 0 1 }\n";
+        "*MESH_NORMALS { *MESH_VERTEXNORMAL 0 0 0 1 *MESH_VERTEXNORMAL 3 0 0 1 *MESH_VERTEXNORMAL 70000 0 0 1\n"
+        "*MESH_VERTEXNORMAL -1 0 0 1 }\n";
+    const std::string negative = "*MESH_FACE_LIST { *MESH_FACE 0: A: 0 B: -1 C: 70000 AB: }\n"
+                                 "*MESH_TFACELIST { *MESH_TFACE 0 -1 0 0 }\n";
     std::string output;
     auto mesh = readAse("*MATERIAL_LIST { *MATERIAL_COUNT 1 *MATERIAL 7 { *MAP_DIFFUSE { *BITMAP \"a\" } } }\n" +
                             object(lists, "*MATERIAL_REF 1\n") +
-                            "*GEOMOBJECT { *MESH { *MESH_TFACELIST { *MESH_TFACE 0 0 1 2 } } }\n",
+                            "*GEOMOBJECT { *MESH { *MESH_TFACELIST { *MESH_TFACE 0 0 1 2 } } }\n" +
+                            object(negative, "*MATERIAL_REF -1\n"),
                         &output);
-    EXPECT_EQ(output, "[ASEReader]> Object 1: 4 entries with an index above 65535 dropped.\n");
+    EXPECT_EQ(output, "[ASEReader]> Object 1: 4 entries with an index above 65535 dropped.\n"
+                      "[ASEReader]> Object 1: 1 entries with an index out of range (negative) dropped.\n"
+                      "[ASEReader]> Object 3: 3 entries with an index out of range (negative) dropped.\n");
     EXPECT_TRUE(textures.paths.empty());
     Primitive& face = *mesh->getGeometries()[0]->getPrimitives()[0];
     EXPECT_EQ(face.getVertexIndicesArray(), (Indices{0, 1, 2, 2, 1, 0}));
@@ -197,6 +203,59 @@ TEST(ASEReaderTest, DropsEntriesWhoseIndexLiesOutsideTheirArray)
     EXPECT_EQ(face.getNormalIndicesArray(), (Indices{0}));
     EXPECT_EQ(face.getTexture(), nullptr);
     EXPECT_TRUE(mesh->getGeometries()[1]->getPrimitives().empty());
+    EXPECT_EQ(mesh->getGeometries()[2]->getPrimitives()[0]->getVertexIndicesArray(), (Indices{0, 1, 2}));
+}
+
+// Count lines are not trusted: a list reserves no more than its own text can hold, and
+// room for announced entries that never came is given back.
+TEST(ASEReaderTest, CountsThatLieReserveNothingTheListsDoNotHold)
+{
+    const std::string lie = "*MESH_NUMVERTEX 4294967295 *MESH_NUMFACES 4294967295 *MESH_NUMTVERTEX 4294967295\n"
+                            "*MESH_NUMCVERTEX 4294967295 *MESH_NUMTVFACES 4294967295\n";
+    const std::string lists = "*MESH_VERTEX_LIST { *MESH_VERTEX 0 1 2 3 } *MESH_TVERTLIST { *MESH_TVERT 0 0 0 } *MESH_CVERTLIST { }\n"
+                              "*MESH_FACE_LIST { *MESH_FACE 0: A: 0 B: 0 C: 0 } *MESH_TFACELIST { }\n"
+                              "*MESH_NORMALS { *MESH_VERTEXNORMAL 0 0 0 1 }\n";
+    std::string text;
+    for (int i = 0; i < 50; ++i)
+        text += "*GEOMOBJECT { *MESH { " + lie + lists + "} }\n";
+    // Lists cut short by a structure error give their room back too.
+    text += "*GEOMOBJECT { *MESH { " + lie + "*MESH_VERTEX_LIST { *MESH_VERTEX 0 1 2 3 " +
+            std::string(100000, 'x') + " } } }\n";
+    auto mesh = readAse(text + std::string(1 << 20, ' '));
+    ASSERT_EQ(mesh->getGeometries().size(), 51u);
+    for (const Geometry* geometry : mesh->getGeometries()) {
+        EXPECT_EQ(geometry->getVertexArray().capacity(), 1u);
+        EXPECT_LE(geometry->getTexCoordArray().capacity(), 1u);
+        EXPECT_EQ(geometry->getColorArray().capacity(), 0u);
+        for (Primitive* primitive : geometry->getPrimitives()) {
+            EXPECT_EQ(primitive->getVertexIndicesArray().capacity(), 3u);
+            EXPECT_EQ(primitive->getTexturesIndicesArray().capacity(), 0u);
+            EXPECT_EQ(primitive->getNormalIndicesArray().capacity(), 1u);
+        }
+    }
+}
+
+// A reader used for a second file starts from an empty material table: the first file's
+// textures die with the first mesh.
+TEST(ASEReaderTest, AReusedReaderForgetsTheMaterialsOfItsLastFile)
+{
+    FakeTextures textures;
+    Reader::ASEReader reader;
+    const std::string first =
+        "*MATERIAL_LIST { *MATERIAL_COUNT 1 *MATERIAL 0 { *MAP_DIFFUSE { *BITMAP \"a.png\" } } }\n" +
+        object("", "*MATERIAL_REF 0\n");
+    const std::string second = object("", "*MATERIAL_REF 0\n");
+    Rendering::Mesh one, two, three;
+    reader.loadFromMemory(first.data(), first.size(), "a.ase", &one);
+    EXPECT_EQ(one.getGeometries()[0]->getPrimitives()[0]->getTexture(), FakeTextures::texture(1));
+    reader.loadFromMemory(second.data(), second.size(), "b.ase", &two);
+    EXPECT_EQ(two.getGeometries()[0]->getPrimitives()[0]->getTexture(), nullptr);
+    reader.load("/nonexistent/c.ase", &three);
+    std::stringstream stream(second);
+    std::string word;
+    stream >> word;
+    reader.parseGeometry(stream);
+    EXPECT_EQ(three.getGeometries()[0]->getPrimitives()[0]->getTexture(), nullptr);
 }
 
 TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
