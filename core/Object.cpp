@@ -30,14 +30,16 @@ Rendering::DisplayList& sphere()
 } // namespace
 
 Object::Object(const ObjectAlignment& alignment, const std::string& meshFileName)
-    : m_ParentSquare(nullptr), m_Alignment(alignment), m_Mesh(nullptr), m_Scale(1.0), m_DrawBound(false)
+    : m_ParentSquare(nullptr), m_Alignment(alignment), m_Mesh(nullptr), m_Scale(1.0), m_DrawBound(false),
+      m_UseMaterialColors(false)
 {
     setMesh(meshFileName);
 }
 
 Object::Object(const Object& other)
     : Drawable(other), m_ParentSquare(other.m_ParentSquare), m_Alignment(other.m_Alignment), m_Mesh(nullptr),
-      m_Aabb(other.m_Aabb), m_Scale(other.m_Scale), m_DrawBound(other.m_DrawBound)
+      m_Aabb(other.m_Aabb), m_Scale(other.m_Scale), m_DrawBound(other.m_DrawBound),
+      m_UseMaterialColors(other.m_UseMaterialColors)
 {
     // Each holder gives its own hold back, so that no copy frees the model under another.
     if (other.m_Mesh && MeshManager::instance().holdMesh(other.m_Mesh))
@@ -124,7 +126,10 @@ void Object::drawWithColor() const
 void Object::drawShape() const
 {
     if (m_Mesh) {
-        m_Mesh->draw();
+        if (m_UseMaterialColors)
+            m_Mesh->drawWithMaterials();
+        else
+            m_Mesh->draw();
         if (m_DrawBound)
             m_Aabb.draw();
         return;

@@ -51,7 +51,7 @@ public:
     explicit Object(const ObjectAlignment& alignment = ObjectAlignment(), const std::string& meshFileName = "");
     // Copies the drawable part (fresh picking name, no metadata), parent square,
     // alignment, model with its bounding box (holding it in the cache too), scale and
-    // bounding-box flag.
+    // bounding-box and material-colour flags.
     Object(const Object& other);
     Object& operator=(const Object&) = delete;
     // Leaves the square it stands on and gives its model back to the cache.
@@ -75,6 +75,11 @@ public:
     const ObjectAlignment& getAlignment() const { return m_Alignment; }
     void setDrawBound(bool on) { m_DrawBound = on; }
     bool getDrawBound() const { return m_DrawBound; }
+    // With `on`, the model is drawn in the colours of its own materials (under the
+    // piece's texture, if any), each part that has none in the piece's colour; off, as
+    // every piece, in the piece's colour alone. Off by default.
+    void setUseMaterialColors(bool on) { m_UseMaterialColors = on; }
+    bool getUseMaterialColors() const { return m_UseMaterialColors; }
     // Set by the square's pushObject and popObject.
     void setParentSquare(Square* square) { m_ParentSquare = square; }
     Square* getParentSquare() const { return m_ParentSquare; }
@@ -97,6 +102,7 @@ private:
     Rendering::Aabb m_Aabb;
     double m_Scale;
     bool m_DrawBound;
+    bool m_UseMaterialColors;
 };
 
 } // namespace Core

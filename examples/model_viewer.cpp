@@ -1,18 +1,152 @@
-// Shows the ASE model named on the command line as a piece on a single square, with the
-// camera orbiting it: right-drag or z s q d turn around it, a and e move away and closer,
-// l and p switch between wire frame and filled; Escape quits.
+// Shows the ASE model named on the command line as its author made it: in its materials'
+// colours, standing up, framed to about two thirds of the window, with the camera
+// orbiting its centre. A file written by the usual modelling package (it starts with
+// "*3DSMAX_ASCIIEXPORT") is taken as Z-up, any other as Y-up.
+// Keys: right-drag or z s q d turn around the model, a and e move away and closer,
+// u switches between Z-up and Y-up, b shows or hides the bounding box, l and p wire frame
+// or filled, Escape quits.
 // Usage: model_viewer MODEL.ASE
-#include <algorithm>
+// TESSELLON_FRAMES=N ends the program after N frames (the tests use it).
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include "core/Board.h"
+#include "core/CallBackKeyboard.h"
 #include "core/MeshManager.h"
 #include "core/Object.h"
 #include "core/Square.h"
-#include "rendering/Aabb.h"
 #include "rendering/Camera.h"
+#include "rendering/Geometry.h"
+#include "rendering/HUD.h"
+#include "rendering/Light.h"
+#include "rendering/Mesh.h"
+#include "rendering/Primitive.h"
 #include "rendering/Render.h"
+
+namespace
+{
+// The engine starts the orbiting camera 10 units from its centre with a 45 degree view.
+constexpr double c_CameraDistance = 10.0;
+constexpr double c_HalfView = 22.5 * 3.14159265358979 / 180.0;
+// Share of the window height that the model's bounding sphere spans: a model then fills
+// about two thirds of it from most directions, and never leaves it while it turns.
+constexpr double c_SphereShare = 0.8;
+
+Rendering::Mesh::UpAxis detectUpAxis(const std::string& file)
+{
+    std::ifstream in(file);
+    std::string first;
+    in >> first;
+    return first == "*3DSMAX_ASCIIEXPORT" ? Rendering::Mesh::UpAxis::Z : Rendering::Mesh::UpAxis::Y;
+}
+
+std::string title(const std::string& file, const Rendering::Mesh& mesh)
+{
+    std::size_t vertices = 0, faces = 0;
+    for (const Rendering::Geometry* geometry : mesh.getGeometries()) {
+        vertices += geometry->getVertexArray().size();
+        for (const Rendering::Primitive* primitive : geometry->getPrimitives())
+            faces += primitive->getVertexIndicesArray().size() / primitive->getFaceSize();
+    }
+    const std::string name = file.substr(file.find_last_of('/') + 1);
+    return "Tessellon - " + name + " - " + std::to_string(mesh.getGeometries().size()) + " objects, " +
+           std::to_string(vertices) + " vertices, " + std::to_string(faces) + " faces";
+}
+
+// Scales the piece so that its bounding sphere has radius 1 and turns the camera around
+// the model's centre. The scene is drawn scaled by `sceneScale`.
+void frame(Core::Object& piece, double sceneScale)
+{
+    const Rendering::Aabb& box = piece.getAabb();
+    const double radius = box.getSize().length() / 2.0;
+    piece.setScale(radius > 0.0 ? 1.0 / radius : 1.0);
+    const double s = piece.getScale();
+    // The piece stands on a square of no size at the origin, lifted to rest on it.
+    const Vec3<double> centre((box.getMin().x() + box.getMax().x()) / 2.0 * s,
+                              piece.deltaTranslateY() + (box.getMin().y() + box.getMax().y()) / 2.0 * s,
+                              (box.getMin().z() + box.getMax().z()) / 2.0 * s);
+    Rendering::Render::instance().getCamera()->setOrbitCentre(centre * sceneScale);
+}
+
+// A light from just above and left of the eye, so that faces turned differently are lit
+// differently wherever the camera goes; applied each frame before the scene is drawn.
+class HeadLight : public Rendering::HUD
+{
+public:
+    void draw() override
+    {
+        if (!m_Ready) {
+            m_Light.setId(1);
+            Vec4<float> diffuse(0.8f, 0.8f, 0.8f, 1.0f);
+            Vec4<float> specular(0.3f, 0.3f, 0.3f, 1.0f);
+            m_Light.setDiffuseColor(diffuse);
+            m_Light.setSpecularColor(specular);
+            Vec4<float> direction(-0.4f, 0.6f, 1.0f, 0.0f); // directional, in eye space
+            m_Light.setPosition(direction);
+            m_Ready = true;
+        }
+        glPushMatrix();
+        glLoadIdentity();
+        m_Light.apply();
+        glPopMatrix();
+    }
+
+private:
+    Rendering::Light m_Light;
+    bool m_Ready = false;
+};
+
+// u: Z-up or Y-up; b: the bounding box.
+class Keys : public Core::CallBackKeyboard
+{
+public:
+    Keys(Core::Object& piece, std::string file, double sceneScale)
+        : m_Piece(piece), m_File(std::move(file)), m_SceneScale(sceneScale)
+    {
+    }
+
+    void update() override
+    {
+        if (m_Key == 'b') {
+            m_Piece.setDrawBound(!m_Piece.getDrawBound());
+        } else if (m_Key == 'u') {
+            Rendering::Mesh* mesh = m_Piece.getMesh();
+            const bool zUp = mesh->getUpAxis() == Rendering::Mesh::UpAxis::Z;
+            mesh->setUpAxis(zUp ? Rendering::Mesh::UpAxis::Y : Rendering::Mesh::UpAxis::Z);
+            m_Piece.setMesh(m_File); // the same cached mesh, measured again
+            frame(m_Piece, m_SceneScale);
+            Rendering::Render::instance().getCamera()->glPut();
+            std::cout << "Up axis: " << (zUp ? "Y" : "Z") << std::endl;
+        }
+    }
+
+private:
+    Core::Object& m_Piece;
+    std::string m_File;
+    double m_SceneScale;
+};
+
+// Ends the program after a number of frames.
+class FrameLimit : public Rendering::HUD
+{
+public:
+    explicit FrameLimit(long frames) : m_Left(frames) {}
+    void draw() override
+    {
+        if (--m_Left <= 0)
+            std::exit(0);
+    }
+
+private:
+    long m_Left;
+};
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -22,29 +156,35 @@ int main(int argc, char** argv)
     }
     const std::string file = argv[1];
 
-    // Measure the model to fit it on its square. The mesh cache loads it once: the piece
-    // below gets the same mesh.
     Rendering::Mesh* mesh = nullptr;
     Core::MeshManager::instance().addMesh(file, mesh);
-    const Vec3<double> size = Rendering::Aabb(mesh).getSize();
-    const double largest = std::max({size.x(), size.y(), size.z()});
-    if (!(largest > 0.0)) {
+    mesh->setUpAxis(detectUpAxis(file));
+
+    // Pieces stand on squares of a board: here a square of no size at the origin, on a
+    // board of no size, so that only the model shows.
+    Core::Board board(Vec2<unsigned int>(0, 0), {});
+    auto* square = new Core::Square(Core::Square::Coords({0, 0}, {0, 0}, {0, 0}, {0, 0}), {});
+    board.getSquares().push_back(square);
+    auto* piece = new Core::Object(Core::Object::ObjectAlignment(), file);
+    piece->setColor(Vec4<double>(0.7, 0.7, 0.7, 1.0)); // for parts without a material
+    piece->setUseMaterialColors(true);
+    square->pushObject(piece); // the square deletes it with itself
+    if (!(piece->getAabb().getSize().x() >= 0.0)) {
         std::cerr << "\"" << file << "\" has nothing to show." << std::endl;
         return 1;
     }
 
-    // One square in a board of 3 x 3 grid points, which is drawn centred on the origin.
-    Core::Board board(Vec2<unsigned int>(3, 3), {});
-    board.setColor(Vec4<double>(0.3, 0.3, 0.35, 1.0));
-    auto* square = new Core::Square(Core::Square::Coords({1, 1}, {1, 2}, {2, 2}, {2, 1}), {});
-    square->setColor(Vec4<double>(0.6, 0.6, 0.65, 1.0));
-    board.getSquares().push_back(square);
-    auto* piece = new Core::Object(Core::Object::ObjectAlignment(), file);
-    piece->setScale(0.8 / largest);
-    square->pushObject(piece); // the square deletes it with itself
-
+    // The model's bounding sphere (radius 1) spans c_SphereShare of the window height.
+    const double sceneScale = c_CameraDistance * std::sin(std::atan(c_SphereShare * std::tan(c_HalfView)));
     Rendering::Render& render = Rendering::Render::instance();
-    render.setParams("Tessellon - " + file, Vec3<double>(3.0, 3.0, 3.0), &board);
-    render.getCamera()->setIsFree(false); // orbit the origin, where the model stands
+    render.setParams(title(file, *mesh), Vec3<double>(sceneScale, sceneScale, sceneScale), &board);
+    render.getCamera()->setIsFree(false); // orbit the model's centre
+    frame(*piece, sceneScale);
+    HeadLight headLight;
+    render.pushBackHUD(&headLight);
+    Keys keys(*piece, file, sceneScale);
+    render.getCallBacksKeyboard().push_back(&keys);
+    if (const char* frames = std::getenv("TESSELLON_FRAMES"))
+        render.pushBackHUD(new FrameLimit(std::atol(frames)));
     return render.run() ? 0 : 1;
 }

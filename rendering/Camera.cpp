@@ -16,7 +16,7 @@ constexpr double c_Pi = 3.14159;
 Camera::Camera()
     : m_IsFree(true), m_AspectRatio(0.0), m_Near(0.0), m_Far(0.0), m_FOV(0.0), m_DistanceToOrigin(0.0),
       m_Position(0.0, 0.0, 0.0), m_Orientation(), m_TransformationMatrix(Matrix<double>::identity()),
-      m_ProjectionMatrix(Matrix<double>::identity())
+      m_ProjectionMatrix(Matrix<double>::identity()), m_OrbitCentre(0.0, 0.0, 0.0)
 {
 }
 
@@ -76,7 +76,14 @@ void Camera::rotateY(double angle)
 
 void Camera::computePosition()
 {
-    m_Position = (m_Orientation * Vec3<double>(0.0, 0.0, 1.0)) * m_DistanceToOrigin;
+    m_Position = m_OrbitCentre + (m_Orientation * Vec3<double>(0.0, 0.0, 1.0)) * m_DistanceToOrigin;
+}
+
+void Camera::setOrbitCentre(const Vec3<double>& centre)
+{
+    m_OrbitCentre = centre;
+    if (!m_IsFree)
+        computePosition();
 }
 
 void Camera::buildTransformationMatrix()

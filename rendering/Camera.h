@@ -8,7 +8,7 @@ namespace Rendering
 {
 
 // The single viewpoint: an eye position and an orientation, in free flight (the eye moves
-// along its own axes) or orbiting the world origin at a distance. Angles are radians, the
+// along its own axes) or orbiting a centre (the world origin unless set) at a distance. Angles are radians, the
 // field of view degrees. Moving or turning never touches OpenGL: call glPut() afterwards.
 class Camera
 {
@@ -49,8 +49,12 @@ public:
     // Back to the identity orientation; the position is not recomputed.
     void resetRotation() { m_Orientation.reset(); }
 
-    // Places the eye on the orbit sphere, looking at the origin.
+    // Places the eye on the orbit sphere, looking at its centre.
     void computePosition();
+    // The point the orbit turns around, in world coordinates: the origin unless set. The
+    // eye is put back on the sphere at once in orbit mode.
+    void setOrbitCentre(const Vec3<double>& centre);
+    const Vec3<double>& getOrbitCentre() const { return m_OrbitCentre; }
 
     // View matrix from position and orientation. An eye below the ground plane y = 0 is
     // moved up to it first, and the clamped position is kept.
@@ -81,6 +85,7 @@ private:
     Quat<double> m_Orientation;
     Matrix<double> m_TransformationMatrix;
     Matrix<double> m_ProjectionMatrix;
+    Vec3<double> m_OrbitCentre;
 };
 
 } // namespace Rendering

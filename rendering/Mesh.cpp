@@ -1,5 +1,7 @@
 #include "rendering/Mesh.h"
 
+#include <GL/gl.h>
+
 #include <iostream>
 
 #include "reader/ASEReader.h"
@@ -47,6 +49,32 @@ void Mesh::draw()
 {
     for (Geometry* geometry : m_Geometries)
         geometry->draw();
+}
+
+void Mesh::drawWithMaterials()
+{
+    glPushAttrib(GL_CURRENT_BIT | GL_LIGHTING_BIT);
+    for (Geometry* geometry : m_Geometries)
+        geometry->drawWithMaterials();
+    glPopAttrib();
+}
+
+void Mesh::setUpAxis(UpAxis axis)
+{
+    if (axis == m_UpAxis)
+        return;
+    m_UpAxis = axis;
+    // Positions and stored normals turn alike: a quarter turn about x, one way or back.
+    const bool toY = axis == UpAxis::Y;
+    auto turn = [toY](std::vector<Vec3<double>>& points) {
+        for (Vec3<double>& p : points)
+            p = toY ? Vec3<double>(p.x(), -p.z(), p.y()) : Vec3<double>(p.x(), p.z(), -p.y());
+    };
+    for (Geometry* geometry : m_Geometries) {
+        turn(geometry->getVertexArray());
+        turn(geometry->getNormalArray());
+        geometry->invalidate();
+    }
 }
 
 void Mesh::addGeometry(Geometry* geometry)

@@ -14,6 +14,15 @@ class Texture;
 class Mesh
 {
 public:
+    // The axis of the model's file that points up. The reader stands a file's z axis up
+    // along the engine's y axis, as modelling packages export (Z); a file whose y axis
+    // is up (Y) keeps its axes.
+    enum class UpAxis
+    {
+        Z,
+        Y
+    };
+
     // Loads the file at `path` and prints "Mesh File : "<path>" loaded." or, when it
     // cannot be read, "Couldn't load Mesh file : "<path>"" (the mesh then stays empty).
     explicit Mesh(const std::string& path);
@@ -32,6 +41,16 @@ public:
     void initList();
     // Draws every geometry; a primitive that was never compiled is compiled first.
     void draw();
+    // Draws every geometry with each primitive in its own material where it has one
+    // (Primitive::drawWithMaterial); the OpenGL colour and material are left as found.
+    void drawWithMaterials();
+
+    // Turns the model so that `axis` of its file points up (a quarter turn about x
+    // between the two); every piece sharing the mesh shows it turned, and their
+    // bounding boxes are measured again with Core::Object::setMesh. Lists compiled
+    // already are compiled again at their next draw.
+    void setUpAxis(UpAxis axis);
+    UpAxis getUpAxis() const { return m_UpAxis; }
 
     // Appends a geometry; the mesh takes ownership.
     void addGeometry(Geometry* geometry);
@@ -43,6 +62,7 @@ public:
 private:
     std::vector<Geometry*> m_Geometries;
     std::vector<Texture*> m_Textures;
+    UpAxis m_UpAxis = UpAxis::Z;
 };
 
 } // namespace Rendering

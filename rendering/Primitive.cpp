@@ -38,7 +38,7 @@ bool inside(const std::vector<unsigned short>& indices, std::size_t from, std::s
 }
 } // namespace
 
-Primitive::Primitive() : m_Geometry(nullptr), m_Texture(nullptr), m_PrimitiveType(GL_POINTS) {}
+Primitive::Primitive() : m_Geometry(nullptr), m_Texture(nullptr), m_PrimitiveType(GL_POINTS), m_HasMaterial(false) {}
 
 Primitive::~Primitive()
 {
@@ -47,6 +47,17 @@ Primitive::~Primitive()
         return;
     if (Render* render = Render::existing())
         render->setNbDisplayList(render->getNbDisplayList() - 1);
+}
+
+void Primitive::setMaterial(const Material& material)
+{
+    m_Material = material;
+    m_HasMaterial = true;
+}
+
+std::size_t Primitive::getFaceSize() const
+{
+    return faceSize(m_PrimitiveType);
 }
 
 void Primitive::initDisplayList()
@@ -79,7 +90,7 @@ void Primitive::emit() const
         const std::vector<Vec3<double>>& normalArray = m_Geometry->getNormalArray();
         const std::vector<Vec3<double>>& colorArray = m_Geometry->getColorArray();
         const std::vector<Vec2<double>>& texCoordArray = m_Geometry->getTexCoordArray();
-        const std::size_t step = faceSize(m_PrimitiveType);
+        const std::size_t step = getFaceSize();
         for (std::size_t face = 0; face < count; face += step) {
             const std::size_t end = face + step < count ? face + step : count;
             if (!inside(m_VertexIndices, face, end, vertices.size()) ||
@@ -111,6 +122,13 @@ void Primitive::draw()
     if (m_List.isCompiled() || compile())
         m_List.draw([this] { emit(); });
     MaterialTexture::unApply();
+}
+
+void Primitive::drawWithMaterial()
+{
+    if (m_HasMaterial)
+        m_Material.apply(m_Texture != nullptr);
+    draw();
 }
 
 } // namespace Rendering
