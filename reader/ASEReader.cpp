@@ -37,6 +37,14 @@ constexpr std::string_view c_Material = "*MATERIAL";
 constexpr std::string_view c_MaterialMapDiffuse = "*MAP_DIFFUSE";
 constexpr std::string_view c_MaterialMapBump = "*MAP_BUMP";
 constexpr std::string_view c_MaterialBitmap = "*BITMAP";
+constexpr std::string_view c_MaterialAmbient = "*MATERIAL_AMBIENT";
+constexpr std::string_view c_MaterialDiffuse = "*MATERIAL_DIFFUSE";
+constexpr std::string_view c_MaterialSpecular = "*MATERIAL_SPECULAR";
+constexpr std::string_view c_MaterialShine = "*MATERIAL_SHINE";
+constexpr std::string_view c_MaterialShineStrength = "*MATERIAL_SHINESTRENGTH";
+constexpr std::string_view c_MaterialTransparency = "*MATERIAL_TRANSPARENCY";
+constexpr std::string_view c_NumSubMaterials = "*NUMSUBMTLS";
+constexpr std::string_view c_SubMaterial = "*SUBMATERIAL";
 constexpr std::string_view c_MaterialRef = "*MATERIAL_REF";
 constexpr std::string_view c_Mesh = "*MESH";
 constexpr std::string_view c_MeshNumVertex = "*MESH_NUMVERTEX";
@@ -45,6 +53,8 @@ constexpr std::string_view c_MeshVertexList = "*MESH_VERTEX_LIST";
 constexpr std::string_view c_MeshVertex = "*MESH_VERTEX";
 constexpr std::string_view c_MeshFaceList = "*MESH_FACE_LIST";
 constexpr std::string_view c_MeshFace = "*MESH_FACE";
+constexpr std::string_view c_MeshSmoothing = "*MESH_SMOOTHING";
+constexpr std::string_view c_MeshMaterialId = "*MESH_MTLID";
 constexpr std::string_view c_MeshNumTVertex = "*MESH_NUMTVERTEX";
 constexpr std::string_view c_MeshTVertexList = "*MESH_TVERTLIST";
 constexpr std::string_view c_MeshTVertex = "*MESH_TVERT";
@@ -62,6 +72,8 @@ constexpr std::string_view c_Open = "{";
 constexpr std::string_view c_Close = "}";
 
 constexpr std::uint32_t c_UnsignedShortMax = 0xffff;
+// Sub-materials are followed this deep; deeper ones are read as unknown words.
+constexpr int c_SubMaterialDepth = 4;
 constexpr std::uint32_t c_UnsignedIntMax = 0xffffffff;
 
 // The shortest text each kind of list entry can take, its separator included
@@ -168,19 +180,30 @@ unsigned int primitiveType(std::size_t corners)
     }
 }
 
-// Keeps the groups of `size` consecutive indices that all lie below `limit`.
-void keepGroupsBelow(std::vector<unsigned short>& indices, std::size_t size, std::size_t limit)
+// Keeps the groups of `size` consecutive indices that all lie below `limit`, and the
+// entries of the per-group lists (those as long as the number of groups) that go with them.
+void keepGroupsBelow(std::vector<unsigned short>& indices, std::size_t size, std::size_t limit,
+                     std::vector<std::uint32_t>* const (&perGroup)[2])
 {
     if (size == 0)
         return;
-    std::size_t kept = 0;
+    const std::size_t groups = (indices.size() + size - 1) / size;
+    std::size_t kept = 0, keptGroups = 0;
     for (std::size_t group = 0; group < indices.size(); group += size) {
         const std::size_t end = std::min(group + size, indices.size());
-        if (std::all_of(indices.begin() + group, indices.begin() + end, [&](unsigned short i) { return i < limit; }))
-            for (std::size_t i = group; i < end; ++i)
-                indices[kept++] = indices[i];
+        if (!std::all_of(indices.begin() + group, indices.begin() + end, [&](unsigned short i) { return i < limit; }))
+            continue;
+        for (std::vector<std::uint32_t>* list : perGroup)
+            if (list && list->size() == groups)
+                (*list)[keptGroups] = (*list)[group / size];
+        ++keptGroups;
+        for (std::size_t i = group; i < end; ++i)
+            indices[kept++] = indices[i];
     }
     indices.resize(kept);
+    for (std::vector<std::uint32_t>* list : perGroup)
+        if (list && list->size() == groups)
+            list->resize(keptGroups);
 }
 
 void appendUtf8(std::string& out, std::uint32_t code)
@@ -346,13 +369,19 @@ private:
 struct ASEReader::Object
 {
     Rendering::Geometry* geometry = nullptr;
-    // Rows of the node matrix; the fourth is read and never used.
+    // Rows of the node matrix, read and not applied: the file's positions and normals are
+    // already placed by it.
     double rows[4][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}, {0.0, 0.0, 0.0}};
     // The primitive of each face size (number of corners), in the order sizes first occur.
     std::map<std::size_t, Rendering::Primitive*> primitives;
     Rendering::Primitive* triangles = nullptr;
     std::vector<unsigned short> normalIndices;
     std::vector<unsigned short> corners;
+    // The material id of each face, by primitive, parallel to its faces.
+    std::map<Rendering::Primitive*, std::vector<std::uint32_t>> materialIds;
+    // The primitive that took the last face read; null when it was dropped.
+    Rendering::Primitive* lastFace = nullptr;
+    std::vector<std::uint32_t>* lastIds = nullptr;
     std::uint32_t vertexCount = 0;
     std::uint32_t faceCount = 0;
     std::uint32_t texVertexCount = 0;
@@ -379,7 +408,7 @@ void ASEReader::start(Rendering::Mesh* mesh, const std::string& path)
     m_Path = path;
     // A table left by an earlier load would hand this mesh textures that belong to (and die
     // with) another mesh.
-    m_Textures.clear();
+    m_Materials.clear();
     m_MaterialCount = 0;
     m_ObjectCount = 0;
 }
@@ -482,9 +511,9 @@ bool ASEReader::readMaterialList(ASEScanner& in)
         if (in.is(c_MaterialCount)) {
             if (!readCount(in, m_MaterialCount))
                 return false;
-            m_Textures.erase(m_Textures.lower_bound(m_MaterialCount), m_Textures.end());
+            m_Materials.erase(m_Materials.lower_bound(m_MaterialCount), m_Materials.end());
         } else if (in.is(c_Material)) {
-            if (!readMaterial(in))
+            if (!readMaterial(in, nullptr, 0))
                 return false;
         }
         if (!fetch(in))
@@ -493,7 +522,7 @@ bool ASEReader::readMaterialList(ASEScanner& in)
     return true;
 }
 
-bool ASEReader::readMaterial(ASEScanner& in)
+bool ASEReader::readMaterial(ASEScanner& in, MaterialEntry* entry, int depth)
 {
     std::uint32_t index = 0;
     Range range = Range::In;
@@ -501,27 +530,71 @@ bool ASEReader::readMaterial(ASEScanner& in)
         return false;
     if (!in.is(c_Open))
         return structureError();
-    // A material outside the table is read through but keeps no texture.
-    const bool inTable = range == Range::In && index < m_MaterialCount;
+    // A material outside the table is read through but keeps nothing.
+    MaterialEntry* material = nullptr;
+    if (depth == 0 && range == Range::In && index < m_MaterialCount)
+        material = &m_Materials[index];
+    else if (depth > 0 && entry && range == Range::In)
+        material = &entry->subs[index];
+    double colors[3][3] = {{0.2, 0.2, 0.2}, {0.8, 0.8, 0.8}, {0.0, 0.0, 0.0}};
+    double shine = 0.0, strength = 1.0, transparency = 0.0;
     while (!in.is(c_Close)) {
+        int color = -1;
+        double* value = nullptr;
         if (in.is(c_MaterialMapBump)) {
             if (!skipToClose(in))
                 return false;
         } else if (in.is(c_MaterialMapDiffuse)) {
             while (!in.is(c_Close)) {
-                if (in.is(c_MaterialBitmap) && !readBitmap(in, index, inTable))
+                if (in.is(c_MaterialBitmap) && !readBitmap(in, material))
                     return false;
                 if (!fetch(in))
                     return false;
             }
+        } else if (in.is(c_SubMaterial) && depth < c_SubMaterialDepth) {
+            if (!readMaterial(in, material, depth + 1))
+                return false;
+        } else if (in.is(c_NumSubMaterials)) {
+            std::uint32_t count = 0;
+            if (!readCount(in, count))
+                return false;
+            if (material)
+                material->subCount = count;
+        } else if (in.is(c_MaterialAmbient)) {
+            color = 0;
+        } else if (in.is(c_MaterialDiffuse)) {
+            color = 1;
+        } else if (in.is(c_MaterialSpecular)) {
+            color = 2;
+        } else if (in.is(c_MaterialShine)) {
+            value = &shine;
+        } else if (in.is(c_MaterialShineStrength)) {
+            value = &strength;
+        } else if (in.is(c_MaterialTransparency)) {
+            value = &transparency;
         }
+        if (color >= 0 && !readDoubles(in, colors[color], 3))
+            return false;
+        if (value && !readDoubles(in, value, 1))
+            return false;
         if (!fetch(in))
             return false;
+    }
+    if (material) {
+        // Shine and its strength as the modelling package gives them (0 to 1): the
+        // specular exponent out of 128, and the share of the specular colour.
+        const double alpha = 1.0 - std::clamp(transparency, 0.0, 1.0);
+        const double share = std::clamp(strength, 0.0, 1.0);
+        Rendering::Material& out = material->colors;
+        out.m_Ambient = Vec4<double>(colors[0][0], colors[0][1], colors[0][2], alpha);
+        out.m_Diffuse = Vec4<double>(colors[1][0], colors[1][1], colors[1][2], alpha);
+        out.m_Specular = Vec4<double>(colors[2][0] * share, colors[2][1] * share, colors[2][2] * share, alpha);
+        out.m_Shininess = 128.0 * std::clamp(shine, 0.0, 1.0);
     }
     return true;
 }
 
-bool ASEReader::readBitmap(ASEScanner& in, std::uint32_t material, bool inTable)
+bool ASEReader::readBitmap(ASEScanner& in, MaterialEntry* material)
 {
     // Tokens are joined without their separators up to one that ends with a quote, so
     // blanks inside a quoted name are lost.
@@ -537,11 +610,11 @@ bool ASEReader::readBitmap(ASEScanner& in, std::uint32_t material, bool inTable)
         if (slash != std::string::npos)
             name.insert(0, m_Path, 0, slash + 1);
     }
-    if (!inTable)
+    if (!material)
         return true;
     if (Rendering::Texture* texture = Rendering::MaterialTexture::load(name)) {
         m_Mesh->addTexture(texture);
-        m_Textures[material] = texture;
+        material->texture = texture;
     }
     return true;
 }
@@ -671,7 +744,6 @@ bool ASEReader::readVertexList(ASEScanner& in, Object& object)
         return structureError();
     std::vector<Vec3<double>>& vertices = object.geometry->getVertexArray();
     reserveFor(vertices, object.vertexCount, in, c_ShortestVertex);
-    const double(&r)[4][3] = object.rows;
     do {
         if (!fetch(in))
             return false;
@@ -681,11 +753,9 @@ bool ASEReader::readVertexList(ASEScanner& in, Object& object)
             double v[3];
             if (!readIndex(in, c_UnsignedIntMax, index, range) || !readDoubles(in, v, 3))
                 return false;
-            // Rows of the node matrix times the position, then z up becomes y up.
-            const double x = r[0][0] * v[0] + r[0][1] * v[1] + r[0][2] * v[2];
-            const double y = r[1][0] * v[0] + r[1][1] * v[1] + r[1][2] * v[2];
-            const double z = r[2][0] * v[0] + r[2][1] * v[1] + r[2][2] * v[2];
-            vertices.emplace_back(x, z, -y);
+            // Positions are written in world space, already placed by the node matrix;
+            // z up becomes y up.
+            vertices.emplace_back(v[0], v[2], -v[1]);
         }
     } while (!in.is(c_Close));
     return true;
@@ -693,13 +763,57 @@ bool ASEReader::readVertexList(ASEScanner& in, Object& object)
 
 bool ASEReader::readFaceList(ASEScanner& in, Object& object)
 {
-    do {
+    object.lastFace = nullptr;
+    if (!fetch(in))
+        return false;
+    // A face, and a smoothing line without groups, end at the first word that is not
+    // theirs, which is then read here.
+    while (!in.is(c_Close)) {
+        if (in.is(c_MeshFace)) {
+            if (!readFace(in, object))
+                return false;
+            continue;
+        }
+        if (in.is(c_MeshSmoothing)) {
+            if (!readSmoothing(in, object))
+                return false;
+            continue;
+        }
+        if (in.is(c_MeshMaterialId)) {
+            std::uint32_t id = 0;
+            Range range = Range::In;
+            if (!readIndex(in, c_UnsignedIntMax, id, range))
+                return false;
+            if (object.lastFace)
+                object.lastIds->back() = id;
+        }
         if (!fetch(in))
             return false;
-        if (in.is(c_MeshFace) && !readFace(in, object))
-            return false;
-    } while (!in.is(c_Close));
+    }
     return true;
+}
+
+bool ASEReader::readSmoothing(ASEScanner& in, Object& object)
+{
+    if (!fetch(in))
+        return false;
+    const std::string_view groups = in.token();
+    if (groups.empty() || groups[0] < '0' || groups[0] > '9')
+        return true;
+    // Groups 1 to 32, separated by commas; bit k stands for group k + 1.
+    std::uint32_t mask = 0, group = 0;
+    for (std::size_t i = 0; i <= groups.size(); ++i) {
+        if (i < groups.size() && groups[i] >= '0' && groups[i] <= '9') {
+            group = std::min<std::uint32_t>(group * 10 + static_cast<std::uint32_t>(groups[i] - '0'), 1000);
+            continue;
+        }
+        if (group >= 1 && group <= 32)
+            mask |= 1u << (group - 1);
+        group = 0;
+    }
+    if (object.lastFace)
+        object.lastFace->getSmoothingGroupsArray().back() = mask;
+    return fetch(in);
 }
 
 bool ASEReader::readFace(ASEScanner& in, Object& object)
@@ -725,6 +839,7 @@ bool ASEReader::readFace(ASEScanner& in, Object& object)
         if (!fetch(in))
             return false;
     }
+    object.lastFace = nullptr;
     if (worst != Range::In) {
         object.drop(worst);
         return true;
@@ -738,10 +853,16 @@ bool ASEReader::readFace(ASEScanner& in, Object& object)
         if (corners == 3) {
             object.triangles = primitive;
             reserveFor(primitive->getVertexIndicesArray(), 3 * std::size_t(object.faceCount), in, c_ShortestFace / 3);
+            reserveFor(primitive->getSmoothingGroupsArray(), object.faceCount, in, c_ShortestFace);
+            reserveFor(object.materialIds[primitive], object.faceCount, in, c_ShortestFace);
         }
     }
     std::vector<unsigned short>& indices = primitive->getVertexIndicesArray();
     indices.insert(indices.end(), object.corners.begin(), object.corners.end());
+    primitive->getSmoothingGroupsArray().push_back(0);
+    object.lastIds = &object.materialIds[primitive];
+    object.lastIds->push_back(0);
+    object.lastFace = primitive;
     return true;
 }
 
@@ -845,8 +966,9 @@ bool ASEReader::readNormals(ASEScanner& in, Object& object)
         if (index >= normals.size())
             continue;
         // The first normal given for a vertex wins; every entry still names its vertex.
+        // Stored so that it reaches OpenGL turned as the positions are (z up to y up).
         if (normals[index] == unset)
-            normals[index] = Vec3<double>(n[0], -n[2], n[1]);
+            normals[index] = Vec3<double>(n[0], -n[1], -n[2]);
         object.normalIndices.push_back(static_cast<unsigned short>(index));
     } while (!in.is(c_Close));
     return true;
@@ -854,11 +976,15 @@ bool ASEReader::readNormals(ASEScanner& in, Object& object)
 
 void ASEReader::finishObject(Object& object)
 {
+    const MaterialEntry* material = nullptr;
     if (object.materialRead) {
-        const auto slot = m_Textures.find(object.material);
-        Rendering::Texture* texture = slot == m_Textures.end() ? nullptr : slot->second;
-        for (auto& entry : object.primitives)
-            entry.second->setTexture(texture);
+        const auto found = m_Materials.find(object.material);
+        material = found == m_Materials.end() ? nullptr : &found->second;
+        for (auto& entry : object.primitives) {
+            entry.second->setTexture(material ? material->texture : nullptr);
+            if (material)
+                entry.second->setMaterial(material->colors);
+        }
     }
     if (object.meshEntered) {
         std::size_t left = object.primitives.size();
@@ -869,6 +995,61 @@ void ASEReader::finishObject(Object& object)
             else
                 indices = object.normalIndices;
         }
+    }
+    if (material && !material->subs.empty())
+        splitBySubMaterial(object, *material);
+    // Without vertex normals in the file, lighting needs normals made from the faces.
+    if (object.meshEntered && object.geometry->getNormalArray().empty())
+        object.geometry->computeNormals();
+}
+
+void ASEReader::splitBySubMaterial(Object& object, const MaterialEntry& material)
+{
+    // A face's material id picks a sub-material, wrapping round the sub-material count;
+    // a sub-material the file does not define leaves the material's own.
+    const std::uint32_t count = std::max(material.subCount, material.subs.rbegin()->first + 1);
+    for (auto& entry : object.primitives) {
+        Rendering::Primitive& whole = *entry.second;
+        const std::vector<std::uint32_t>& ids = object.materialIds[&whole];
+        const std::size_t size = whole.getFaceSize();
+        const std::vector<unsigned short>& vertices = whole.getVertexIndicesArray();
+        if (size == 1 || ids.size() * size != vertices.size())
+            continue;
+        std::map<std::uint32_t, Rendering::Primitive*> parts;
+        for (std::uint32_t id : ids)
+            parts[id % count] = nullptr;
+        if (parts.size() == 1 && !material.subs.count(parts.begin()->first))
+            continue;
+        const bool texCoords = whole.getTexturesIndicesArray().size() == vertices.size();
+        const bool normals = whole.getNormalIndicesArray().size() == vertices.size();
+        for (auto& part : parts) {
+            auto* primitive = new Rendering::Primitive;
+            primitive->setAssociateGeometry(object.geometry);
+            primitive->setPrimitiveType(whole.getPrimitiveType());
+            const auto sub = material.subs.find(part.first);
+            const MaterialEntry& chosen = sub == material.subs.end() ? material : sub->second;
+            primitive->setMaterial(chosen.colors);
+            primitive->setTexture(chosen.texture);
+            object.geometry->addPrimitive(primitive);
+            part.second = primitive;
+        }
+        for (std::size_t face = 0; face < ids.size(); ++face) {
+            Rendering::Primitive& part = *parts[ids[face] % count];
+            const auto from = static_cast<std::ptrdiff_t>(face * size), to = from + static_cast<std::ptrdiff_t>(size);
+            auto append = [&](std::vector<unsigned short>& out, const std::vector<unsigned short>& in) {
+                out.insert(out.end(), in.begin() + from, in.begin() + to);
+            };
+            append(part.getVertexIndicesArray(), vertices);
+            if (texCoords)
+                append(part.getTexturesIndicesArray(), whole.getTexturesIndicesArray());
+            if (normals)
+                append(part.getNormalIndicesArray(), whole.getNormalIndicesArray());
+            part.getSmoothingGroupsArray().push_back(
+                face < whole.getSmoothingGroupsArray().size() ? whole.getSmoothingGroupsArray()[face] : 0u);
+        }
+        object.geometry->removePrimitive(&whole);
+        delete &whole;
+        entry.second = nullptr;
     }
 }
 
@@ -888,11 +1069,16 @@ void ASEReader::trimObject(Object& object)
 void ASEReader::dropOutOfRange(Object& object)
 {
     const Rendering::Geometry& geometry = *object.geometry;
-    for (auto& entry : object.primitives)
-        keepGroupsBelow(entry.second->getVertexIndicesArray(), entry.first, geometry.getVertexArray().size());
+    for (auto& entry : object.primitives) {
+        Rendering::Primitive& primitive = *entry.second;
+        // Faces go with their smoothing groups and material ids.
+        std::vector<std::uint32_t>* perFace[2] = {&primitive.getSmoothingGroupsArray(),
+                                                  &object.materialIds[&primitive]};
+        keepGroupsBelow(primitive.getVertexIndicesArray(), entry.first, geometry.getVertexArray().size(), perFace);
+    }
     if (object.triangles)
-        keepGroupsBelow(object.triangles->getTexturesIndicesArray(), 3, geometry.getTexCoordArray().size());
-    keepGroupsBelow(object.normalIndices, 1, geometry.getNormalArray().size());
+        keepGroupsBelow(object.triangles->getTexturesIndicesArray(), 3, geometry.getTexCoordArray().size(), {});
+    keepGroupsBelow(object.normalIndices, 1, geometry.getNormalArray().size(), {});
 }
 
 } // namespace Reader

@@ -5,6 +5,9 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "rendering/Material.h"
 
 namespace Rendering
 {
@@ -20,7 +23,11 @@ class ASEScanner;
 // Reads a model in the ASCII scene export format (ASE) into a Rendering::Mesh: one
 // geometry per geometric object, with its vertex positions, normals, texture coordinates
 // and colours, one primitive per face size, and the diffuse bitmap of the object's
-// material as the primitives' texture (the mesh owns those textures). Only a small part
+// material as the primitives' texture (the mesh owns those textures). The material's
+// colours become the primitives' Rendering::Material; an object whose material has
+// sub-materials gets one primitive per face size and sub-material used (picked per face
+// by its material id). An object whose file gives no vertex normals gets normals computed
+// from its faces and smoothing groups (Rendering::Geometry::computeNormals). Only a small part
 // of the format is understood; every other word is skipped. A file that starts with a
 // UTF-16 byte-order mark is decoded to 8-bit text first. Messages go to standard output.
 class ASEReader
@@ -53,6 +60,14 @@ public:
 
 private:
     struct Object;
+    // What the reader keeps of a material: colours, diffuse texture, sub-materials.
+    struct MaterialEntry
+    {
+        Rendering::Material colors;
+        Rendering::Texture* texture = nullptr;
+        std::uint32_t subCount = 0; // "*NUMSUBMTLS"
+        std::map<std::uint32_t, MaterialEntry> subs;
+    };
 
     // Points the reader at a mesh and path with an empty material table.
     void start(Rendering::Mesh* mesh, const std::string& path);
@@ -62,8 +77,8 @@ private:
 
     bool readScene(ASEScanner& in);
     bool readMaterialList(ASEScanner& in);
-    bool readMaterial(ASEScanner& in);
-    bool readBitmap(ASEScanner& in, std::uint32_t material, bool inTable);
+    bool readMaterial(ASEScanner& in, MaterialEntry* entry, int depth);
+    bool readBitmap(ASEScanner& in, MaterialEntry* entry);
     bool readGeometry(ASEScanner& in);
     bool readObject(ASEScanner& in, Object& object);
     bool readNodeMatrix(ASEScanner& in, Object& object);
@@ -72,18 +87,20 @@ private:
     bool readVertexList(ASEScanner& in, Object& object);
     bool readFaceList(ASEScanner& in, Object& object);
     bool readFace(ASEScanner& in, Object& object);
+    bool readSmoothing(ASEScanner& in, Object& object);
     bool readTexVertexList(ASEScanner& in, Object& object);
     bool readTexFaceList(ASEScanner& in, Object& object);
     bool readColorVertexList(ASEScanner& in, Object& object);
     bool readNormals(ASEScanner& in, Object& object);
     void finishObject(Object& object);
+    void splitBySubMaterial(Object& object, const MaterialEntry& material);
     void dropOutOfRange(Object& object);
     void trimObject(Object& object);
 
     Rendering::Mesh* m_Mesh;
-    // Material table: the diffuse texture of each material that has one, by index. Only
-    // filled slots are stored, so a huge material count costs nothing.
-    std::map<std::uint32_t, Rendering::Texture*> m_Textures;
+    // Material table by index. Only materials the file defines are stored, so a huge
+    // material count costs nothing.
+    std::map<std::uint32_t, MaterialEntry> m_Materials;
     std::string m_Path;
     // Size of the material table ("*MATERIAL_COUNT").
     std::uint32_t m_MaterialCount;

@@ -3,10 +3,9 @@
 // a raised rim round a recessed top and a bead ring in the middle of the top.
 // Usage: make_checkers_pieces OUTPUT_DIRECTORY
 //
-// Axes: the file is Z-up, as exports are; the engine's reader turns a position (x, y, z)
-// into (x, z, -y) and a normal written (x, y, z) reaches OpenGL as (x, -y, -z). So a
-// normal whose true direction is (x, y, z) in the file's space is written (x, -z, y).
-// The reader keeps one normal per vertex index: vertices are duplicated along creases.
+// Axes: the file is Z-up, as exports are; the engine's reader turns positions and normals
+// alike, (x, y, z) into (x, z, -y). The reader keeps one normal per vertex index: vertices
+// are duplicated along creases.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -163,10 +162,9 @@ double clean(double v)
     return std::fabs(v) < 5e-5 ? 0.0 : v;
 }
 
-// The normal as written, so that it reaches OpenGL pointing the right way.
 void writeNormal(std::FILE* f, const char* keyword, int index, double x, double y, double z)
 {
-    std::fprintf(f, "%s %d\t%.4f\t%.4f\t%.4f\n", keyword, index, clean(x), clean(-z), clean(y));
+    std::fprintf(f, "%s %d\t%.4f\t%.4f\t%.4f\n", keyword, index, clean(x), clean(y), clean(z));
 }
 
 bool write(const std::string& path, const std::string& name, const Model& model)

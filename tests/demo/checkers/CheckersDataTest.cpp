@@ -23,7 +23,7 @@ struct V3
 };
 
 // What the engine reads of an ASE export, in OpenGL's axes: a position (x, y, z) becomes
-// (x, z, -y), a normal (x, -y, -z).
+// (x, z, -y), and a normal alike.
 struct Ase
 {
     explicit Ase(const std::string& path)
@@ -47,7 +47,7 @@ struct Ase
                 tfaces.emplace_back(3);
                 in >> i >> tfaces.back()[0] >> tfaces.back()[1] >> tfaces.back()[2];
             } else if (w == "*MESH_VERTEXNORMAL" && in >> i >> v.x >> v.y >> v.z)
-                normals.push_back({i, {v.x, -v.y, -v.z}});
+                normals.push_back({i, {v.x, v.z, -v.y}});
         }
     }
 
