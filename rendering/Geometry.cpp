@@ -156,8 +156,16 @@ bool Geometry::smoothFaces(const std::vector<Face>& faces, bool acrossAllGroups)
                 sum.normalize();
                 if (sum.length2() == 0.0)
                     sum = face.normal.length2() > 0.0 ? face.normal : up;
-                index = static_cast<unsigned short>(m_Normals.size());
-                m_Normals.push_back(stored(sum));
+                // Group sets that take in the same faces give the same normal.
+                const Vec3<double> normal = stored(sum);
+                const auto same = std::find_if(sets.begin(), sets.end(),
+                                               [&](const auto& set) { return m_Normals[set.second] == normal; });
+                if (same != sets.end()) {
+                    index = same->second;
+                } else {
+                    index = static_cast<unsigned short>(m_Normals.size());
+                    m_Normals.push_back(normal);
+                }
                 if (sets.size() < c_GroupSetsPerVertex)
                     sets.emplace_back(groups, index);
             }

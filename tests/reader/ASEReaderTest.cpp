@@ -2,7 +2,10 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 
@@ -32,7 +35,7 @@ std::string object(const std::string& extra = "", const std::string& after = "")
            extra + " }\n" + after + "}\n";
 }
 
-TEST(ASEReaderTest, ConvertsPositionsNormalsAndKeepsCoordinatesAsWritten)
+TEST(ASEReaderTest, TurnsPositionsAndNormalsAlikeAndKeepsCoordinatesAsWritten)
 {
     const std::string node = "*NODE_TM { *TM_ROW0 1 0 0 *TM_ROW1 0 0 1 *TM_ROW2 0 -1 0 *TM_ROW3 5 5 5 }\n";
     const std::string lists = "*MESH_NUMTVERTEX 1 *MESH_TVERTLIST { *MESH_TVERT 0 0.25 0.75 0.5 }\n"
@@ -43,8 +46,10 @@ TEST(ASEReaderTest, ConvertsPositionsNormalsAndKeepsCoordinatesAsWritten)
     ASSERT_EQ(mesh->getGeometries().size(), 2u);
     Geometry& plain = *mesh->getGeometries()[0];
     EXPECT_EQ(plain.getVertexArray()[0], V3(1, 3, -2));
-    EXPECT_EQ(mesh->getGeometries()[1]->getVertexArray()[0], V3(1, -2, -3));
-    EXPECT_EQ(plain.getNormalArray(), (std::vector<V3>{V3(0, -1, 0), V3(1, 0, 0), V3(0, 0, 0)}));
+    // Positions are written in world space: the node matrix is not applied again.
+    EXPECT_EQ(mesh->getGeometries()[1]->getVertexArray()[0], V3(1, 3, -2));
+    // Stored so that a primitive emits (x, -z, y) of them: (0, 0, 1) reaches OpenGL as (0, 1, 0).
+    EXPECT_EQ(plain.getNormalArray(), (std::vector<V3>{V3(0, 0, -1), V3(1, 0, 0), V3(0, 0, 0)}));
     ASSERT_EQ(plain.getPrimitives().size(), 1u);
     Primitive& face = *plain.getPrimitives()[0];
     EXPECT_EQ(face.getPrimitiveType(), static_cast<unsigned>(GL_TRIANGLES));
@@ -256,6 +261,81 @@ TEST(ASEReaderTest, AReusedReaderForgetsTheMaterialsOfItsLastFile)
     stream >> word;
     reader.parseGeometry(stream);
     EXPECT_EQ(three.getGeometries()[0]->getPrimitives()[0]->getTexture(), nullptr);
+}
+
+TEST(ASEReaderTest, ComputesNormalsSmoothedWithinSmoothingGroups)
+{
+    // Four triangles round vertex 0 of a pyramid: faces 0 and 1 in group 1, face 2 in
+    // groups 1 and 2, face 3 in group 3, face 4 (in no group, written without a number)
+    // flat.
+    const std::string text =
+        "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 5 *MESH_VERTEX_LIST { *MESH_VERTEX 0 0 0 1\n"
+        "*MESH_VERTEX 1 1 0 0 *MESH_VERTEX 2 0 1 0 *MESH_VERTEX 3 -1 0 0 *MESH_VERTEX 4 0 -1 0 }\n"
+        "*MESH_FACE_LIST { *MESH_FACE 0: A: 0 B: 1 C: 2 AB: 1 *MESH_SMOOTHING 1 *MESH_MTLID 0\n"
+        "*MESH_FACE 1: A: 0 B: 2 C: 3 *MESH_SMOOTHING 1\n*MESH_FACE 2: A: 0 B: 3 C: 4 *MESH_SMOOTHING 2,1\n"
+        "*MESH_FACE 3: A: 0 B: 4 C: 1 *MESH_SMOOTHING 3 *MESH_MTLID 1\n*MESH_FACE 4: A: 1 B: 4 C: 3 *MESH_SMOOTHING "
+        "*MESH_MTLID 2 } } }\n";
+    auto mesh = readAse(text);
+    const Geometry& geometry = *mesh->getGeometries()[0];
+    const Primitive& faces = *geometry.getPrimitives()[0];
+    EXPECT_EQ(faces.getSmoothingGroupsArray(), (std::vector<std::uint32_t>{1, 1, 3, 4, 0}));
+    const Indices& n = faces.getNormalIndicesArray();
+    ASSERT_EQ(n.size(), 15u);
+    // Vertex 0: one normal for faces 0, 1 and 2 (they share group 1), another for face 3.
+    EXPECT_EQ(n[0], n[3]);
+    EXPECT_EQ(n[0], n[6]);
+    EXPECT_NE(n[0], n[9]);
+    // Vertex 3 (faces 1, 2 and the flat face 4) and the flat face's corners.
+    EXPECT_EQ(n[5], n[7]);
+    EXPECT_NE(n[5], n[14]);
+    EXPECT_EQ(n[12], n[13]);
+    auto emitted = [&](unsigned short i) {
+        const V3& s = geometry.getNormalArray()[i];
+        return V3(s.x(), -s.z(), s.y());
+    };
+    // The apex's shared normal: the mean of faces 0 to 2, (-1, 1, 3) in the file's axes,
+    // turned as the positions are (the file's z is the engine's y); the flat base down.
+    const V3 apex = emitted(n[0]) * std::sqrt(11.0);
+    EXPECT_NEAR(apex.x(), -1.0, 1e-12);
+    EXPECT_NEAR(apex.y(), 3.0, 1e-12);
+    EXPECT_NEAR(apex.z(), -1.0, 1e-12);
+    EXPECT_NEAR(emitted(n[12]).y(), -1.0, 1e-12);
+    for (unsigned short i : n)
+        EXPECT_NEAR(emitted(i).length(), 1.0, 1e-12);
+}
+
+TEST(ASEReaderTest, GivesEachSubMaterialItsOwnPrimitive)
+{
+    FakeTextures textures;
+    const std::string materials =
+        "*MATERIAL_LIST { *MATERIAL_COUNT 1 *MATERIAL 0 { *MATERIAL_DIFFUSE 1 0 0 *NUMSUBMTLS 3\n"
+        "*SUBMATERIAL 0 { *MATERIAL_DIFFUSE 0 1 0 *MATERIAL_SHINE 0.5 *MATERIAL_TRANSPARENCY 0.25 }\n"
+        "*SUBMATERIAL 1 { *MATERIAL_DIFFUSE 0 0 1 *MAP_DIFFUSE { *BITMAP \"blue.png\" } } } }\n";
+    const std::string faces =
+        "*MESH_FACE_LIST { *MESH_FACE 0: A: 0 B: 1 C: 2 *MESH_MTLID 1\n"
+        "*MESH_FACE 1: A: 2 B: 1 C: 0 *MESH_MTLID 3 *MESH_FACE 2: A: 0 B: 2 C: 1 *MESH_MTLID 2 }\n";
+    auto mesh = readAse(materials + object(faces, "*MATERIAL_REF 0\n"));
+    const auto& parts = mesh->getGeometries()[0]->getPrimitives();
+    // Ids 1 and 3 (3 wraps round the three sub-materials to 0) and 2, which names no
+    // sub-material and keeps the material's own colours.
+    ASSERT_EQ(parts.size(), 3u);
+    // The object's own first face (id 0) joins sub-material 0.
+    const Indices vertices[] = {{0, 2, 1}, {0, 1, 2, 2, 1, 0}, {0, 1, 2}};
+    const V3 diffuse[] = {V3(1, 0, 0), V3(0, 1, 0), V3(0, 0, 1)};
+    for (std::size_t i = 0; i < 3; ++i) {
+        Primitive& part = *parts[i];
+        ASSERT_NE(part.getMaterial(), nullptr);
+        const Vec4<double>& d = part.getMaterial()->m_Diffuse;
+        const V3 rgb(d.x(), d.y(), d.z());
+        const std::size_t which = std::find(std::begin(diffuse), std::end(diffuse), rgb) - std::begin(diffuse);
+        ASSERT_LT(which, 3u) << "part " << i;
+        EXPECT_EQ(part.getVertexIndicesArray(), vertices[which]);
+        EXPECT_EQ(part.getTexture(), which == 2 ? FakeTextures::texture(1) : nullptr);
+        EXPECT_EQ(part.getNormalIndicesArray().size(), part.getVertexIndicesArray().size());
+        if (which == 1) {
+            EXPECT_EQ(part.getMaterial()->m_Shininess * 10 + d.w(), 640.75);
+        }
+    }
 }
 
 TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)

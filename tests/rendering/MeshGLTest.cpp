@@ -1,11 +1,14 @@
 #include "support/GLTest.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include <unistd.h>
 
 #include "core/MeshManager.h"
+#include "core/Object.h"
 #include "reader/ASETestSupport.h"
 #include "rendering/Geometry.h"
 #include "rendering/Primitive.h"
@@ -131,5 +134,99 @@ TEST_F(MeshGLTest, ALateMeshIsCompiledAtItsFirstDrawAndUnbindsItsTexture)
     primitive.setTexture(nullptr);
     cache.removeMesh(mesh);
     glDeleteTextures(1, &texture);
+}
+} // namespace
+
+namespace
+{
+// A real export without normals: three cubes in three materials, one smoothing group per
+// side. Drawn by a piece that asks for its model's colours, under a white light from the eye.
+TEST_F(MeshGLTest, ThreeCubesGreenShowsItsMaterialsWithFacesLitByComputedNormals)
+{
+    const std::string file = TESSELLON_CONFORMANCE_DIR "/ase/ThreeCubesGreen.ASE";
+    if (!std::filesystem::exists(file))
+        GTEST_SKIP() << "conformance file absent: " << file;
+    Core::Object piece(Core::Object::ObjectAlignment(), file);
+    piece.setUseMaterialColors(true);
+    piece.setScale(0.01);
+    const auto& cubes = piece.getMesh()->getGeometries();
+    ASSERT_EQ(cubes.size(), 3u);
+    glPushAttrib(GL_LIGHTING_BIT | GL_ENABLE_BIT);
+    glDisable(GL_LIGHT0);
+    glEnable(GL_LIGHT1);
+    const GLfloat white[4] = {1, 1, 1, 1}, fromEye[4] = {0.3f, 0.4f, 1, 0};
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, white);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glLightfv(GL_LIGHT1, GL_POSITION, fromEye);
+    glPopMatrix();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    piece.draw();
+    glPopAttrib();
+
+    double greenOverRed[3];
+    for (std::size_t c = 0; c < 3; ++c) {
+        SCOPED_TRACE("cube " + std::to_string(c));
+        Geometry& cube = *cubes[c];
+        Vec3<double> low = cube.getVertexArray()[0], high = low;
+        for (const Vec3<double>& v : cube.getVertexArray())
+            for (int a = 0; a < 3; ++a) {
+                low.ptr()[a] = std::min(low.ptr()[a], v.ptr()[a]);
+                high.ptr()[a] = std::max(high.ptr()[a], v.ptr()[a]);
+            }
+        const Vec3<double> centre = (low + high) * 0.5;
+        // Computed normals: unit length and out of the cube, through the face's middle.
+        const Primitive& faces = *cube.getPrimitives()[0];
+        const auto& corners = faces.getVertexIndicesArray();
+        ASSERT_EQ(faces.getNormalIndicesArray().size(), corners.size());
+        for (std::size_t i = 0; i < corners.size(); ++i) {
+            const Vec3<double>& s = cube.getNormalArray()[faces.getNormalIndicesArray()[i]];
+            const Vec3<double> n(s.x(), -s.z(), s.y());
+            const std::size_t first = i - i % 3;
+            const Vec3<double> middle =
+                (cube.getVertexArray()[corners[first]] + cube.getVertexArray()[corners[first + 1]] +
+                 cube.getVertexArray()[corners[first + 2]]) *
+                    (1.0 / 3.0) -
+                centre;
+            EXPECT_NEAR(n.length(), 1.0, 1e-12);
+            EXPECT_GT(n.x() * middle.x() + n.y() * middle.y() + n.z() * middle.z(), 0.0) << "corner " << i;
+        }
+        // A pixel of each face that shows (the depth drawn there is the face's own): the
+        // cubes cross each other, so points over each face are tried in turn.
+        std::vector<std::array<double, 3>> shown;
+        for (int axis = 0; axis < 3; ++axis)
+            for (double side : {-0.5, 0.5})
+                for (int k = 0; k < 25; ++k) {
+                    Vec3<double> p = centre;
+                    for (int a = 0; a < 3; ++a) {
+                        const double offset = a == axis             ? side
+                                              : a == (axis + 1) % 3 ? (k % 5 - 2) * 0.2
+                                                                    : (k / 5 - 2) * 0.2;
+                        p.ptr()[a] += offset * (high.ptr()[a] - low.ptr()[a]);
+                    }
+                    const Vec3<double> at =
+                        project(Vec3<double>(p.x() * 0.01, p.y() * 0.01 + piece.deltaTranslateY(), p.z() * 0.01));
+                    const int x = static_cast<int>(at.x()), y = 727 - static_cast<int>(at.y());
+                    if (x < 0 || x >= 1024 || y < 0 || y >= 728)
+                        continue;
+                    GLfloat depth = 0;
+                    glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+                    if (std::abs(depth - at.z()) > 1e-4)
+                        continue;
+                    const std::vector<std::uint8_t> rgba = readPixels(x, y, 1, 1);
+                    shown.push_back({double(rgba[0]), double(rgba[1]), double(rgba[2])});
+                    break;
+                }
+        ASSERT_GE(shown.size(), 2u);
+        std::sort(shown.begin(), shown.end(), [](const auto& a, const auto& b) { return a[1] < b[1]; });
+        // Faces turned differently are lit differently.
+        EXPECT_GT(shown.back()[1] - shown.front()[1], 20.0);
+        greenOverRed[c] = shown.back()[1] / std::max(shown.back()[0], 1.0);
+    }
+    // Orange (0.65, 0.29, 0), olive (0.44, 0.46, 0) and green (0.4, 0.63, 0), each cube
+    // in its material's diffuse colour, not the piece's.
+    EXPECT_LT(greenOverRed[0] + 0.2, greenOverRed[1]);
+    EXPECT_LT(greenOverRed[1] + 0.2, greenOverRed[2]);
 }
 } // namespace
