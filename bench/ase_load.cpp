@@ -127,7 +127,8 @@ std::size_t meshBytes(const Rendering::Mesh& mesh)
                  bytesOf(g->getTexCoordArray()) + bytesOf(g->getColorArray()) + bytesOf(g->getPrimitives());
         for (Rendering::Primitive* p : g->getPrimitives())
             bytes += sizeof(*p) + bytesOf(p->getVertexIndicesArray()) + bytesOf(p->getTexturesIndicesArray()) +
-                     bytesOf(p->getNormalIndicesArray()) + bytesOf(p->getColorIndicesArray());
+                     bytesOf(p->getNormalIndicesArray()) + bytesOf(p->getColorIndicesArray()) +
+                     bytesOf(p->getSmoothingGroupsArray());
     }
     return bytes;
 }

@@ -87,7 +87,7 @@ public:
             Vec4<float> specular(0.3f, 0.3f, 0.3f, 1.0f);
             m_Light.setDiffuseColor(diffuse);
             m_Light.setSpecularColor(specular);
-            Vec4<float> direction(-0.4f, 0.6f, 1.0f, 0.0f); // directional, in eye space
+            Vec4<float> direction(-0.3f, 0.25f, 1.0f, 0.0f); // directional, in eye space
             m_Light.setPosition(direction);
             m_Ready = true;
         }

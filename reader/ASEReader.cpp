@@ -185,7 +185,7 @@ unsigned int primitiveType(std::size_t corners)
 void keepGroupsBelow(std::vector<unsigned short>& indices, std::size_t size, std::size_t limit,
                      std::vector<std::uint32_t>* const (&perGroup)[2])
 {
-    if (size == 0)
+    if (size == 0 || std::all_of(indices.begin(), indices.end(), [&](unsigned short i) { return i < limit; }))
         return;
     const std::size_t groups = (indices.size() + size - 1) / size;
     std::size_t kept = 0, keptGroups = 0;
@@ -382,6 +382,7 @@ struct ASEReader::Object
     // The primitive that took the last face read; null when it was dropped.
     Rendering::Primitive* lastFace = nullptr;
     std::vector<std::uint32_t>* lastIds = nullptr;
+    Rendering::Primitive* idsOwner = nullptr; // whose list lastIds is
     std::uint32_t vertexCount = 0;
     std::uint32_t faceCount = 0;
     std::uint32_t texVertexCount = 0;
@@ -860,7 +861,10 @@ bool ASEReader::readFace(ASEScanner& in, Object& object)
     std::vector<unsigned short>& indices = primitive->getVertexIndicesArray();
     indices.insert(indices.end(), object.corners.begin(), object.corners.end());
     primitive->getSmoothingGroupsArray().push_back(0);
-    object.lastIds = &object.materialIds[primitive];
+    if (object.idsOwner != primitive) {
+        object.lastIds = &object.materialIds[primitive];
+        object.idsOwner = primitive;
+    }
     object.lastIds->push_back(0);
     object.lastFace = primitive;
     return true;

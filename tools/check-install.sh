@@ -39,6 +39,9 @@ for way in find_package pkg-config; do
   ldd "$work/$way/board_game" | grep -q "$prefix/lib/libTessellon.so" || fail "$way: board_game links another libTessellon"
   out=$(TESSELLON_FRAMES=5 "$work/$way/board_game") || fail "$way: board_game failed: $out"
   grep -q "Initializing OpenGL :  OK" <<<"$out" || fail "$way: board_game drew nothing: $out"
+  out=$(TESSELLON_FRAMES=5 "$work/$way/model_viewer" "$build/Data/3D/checkers/pion_rouge.ASE") ||
+    fail "$way: model_viewer failed: $out"
+  grep -q "Initializing OpenGL :  OK" <<<"$out" || fail "$way: model_viewer drew nothing: $out"
 done
 
 echo "-- The installed checkers, started from another directory"
