@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace
+{
+// Runs a shell command; its standard output and error, and its exit status.
+std::pair<std::string, int> run(const std::string& command)
+{
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, got);
+    const int status = pclose(pipe);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+} // namespace
+
+TEST(DraughtsTools, PerftPrintsEveryDepthAndEachFirstMove)
+{
+    auto [output, status] = run(DRAUGHTS_PERFT " 3");
+    EXPECT_EQ(status, 0);
+    for (const char* line : {"perft 1: 9  (", "perft 2: 81  (", "perft 3: 658  (", "divide 3:\n31-26        ",
+                             "\n35-30        ", "moves 9, total 658\n"})
+        EXPECT_NE(output.find(line), std::string::npos) << line << " in\n" << output;
+
+    std::tie(output, status) = run(DRAUGHTS_PERFT " 1 'W:WK45:B11,22,28,29,31,32'");
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(output.find("divide 1:\n45x18x27x38  1\n45x18x27x43  1\n45x18x27x49  1\n45x36        1\n"),
+              std::string::npos)
+        << output;
+
+    EXPECT_EQ(run(DRAUGHTS_PERFT " 0"), std::make_pair(std::string("Usage: draughts_perft [depth 1-30] [FEN]\n"), 2));
+    EXPECT_EQ(
+        run(DRAUGHTS_PERFT " 2 W:W51"),
+        std::make_pair(std::string("draughts_perft: Bad FEN \"W:W51\": square 51 is not between 1 and 50.\n"), 2));
+}
+
+TEST(DraughtsTools, PdnCheckReportsEachFileAndFault)
+{
+    char pattern[] = "/tmp/draughts-tools-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    std::ofstream(dir + "/good.pdn") << "[Event \"a\"]\n1. 32-28 19-23 2. 28x19 14x23 *\n\n1. 33-29 1-1\n";
+    std::ofstream(dir + "/bad.pdn") << "1. 32-28 19-23 2. 28x19 14x23 3. 28-22 *\n1. 32-28 17-21 0-2\n";
+
+    auto [output, status] = run(DRAUGHTS_PDN " check " + dir + "/good.pdn");
+    EXPECT_EQ(output, dir + "/good.pdn: 2 games read, 5 moves replayed, 0 errors\n");
+    EXPECT_EQ(status, 0);
+
+    std::tie(output, status) = run(DRAUGHTS_PDN " check " + dir + "/bad.pdn " + dir + "/none.pdn " + dir);
+    EXPECT_EQ(output, dir + "/bad.pdn: game 1, move 3. 28-22: illegal move: no white piece on 28\n" + dir +
+                          "/bad.pdn: 2 games read, 6 moves replayed, 1 error\n" + "Cannot read \"" + dir +
+                          "/none.pdn\": No such file or directory.\n" + "Cannot read \"" + dir +
+                          "\": not a regular file.\n");
+    EXPECT_EQ(status, 1);
+
+    EXPECT_EQ(run(DRAUGHTS_PDN " verify x.pdn"), std::make_pair(std::string("Usage: draughts_pdn check FILE...\n"), 2));
+    std::remove((dir + "/good.pdn").c_str());
+    std::remove((dir + "/bad.pdn").c_str());
+    rmdir(dir.c_str());
+}
