@@ -34,6 +34,7 @@ public:
 
     const Vec2<unsigned int>& getSize() const { return m_Size; }
     std::vector<Square*>& getSquares() { return m_Squares; }
+    const std::vector<Square*>& getSquares() const { return m_Squares; }
 
     // Degrees about the vertical axis.
     void setOrientation(float degrees) { m_Orientation = degrees; }

@@ -4,10 +4,8 @@
 #include <GL/glxew.h>
 #include <GL/freeglut.h>
 
-#include <algorithm>
 #include <cstdlib>
 
-#include "core/CallBackKeyboard.h"
 #include "rendering/Camera.h"
 #include "rendering/Render.h"
 
@@ -48,19 +46,6 @@ void setSwapInterval(int interval)
     XSetErrorHandler(previous);
 }
 
-// The key goes to the callbacks registered when it arrived that are still registered when
-// their turn comes: a callback may unregister (and delete) itself or others meanwhile.
-void forwardKey(unsigned char key, int x, int y)
-{
-    const std::vector<Core::CallBackKeyboard*>& registered = Render::instance().getCallBacksKeyboard();
-    const std::vector<Core::CallBackKeyboard*> callbacks = registered;
-    for (Core::CallBackKeyboard* callback : callbacks) {
-        if (std::find(registered.begin(), registered.end(), callback) == registered.end())
-            continue;
-        callback->setKeyboardEvent(key, x, y);
-        callback->update();
-    }
-}
 } // namespace
 
 void display()
@@ -164,7 +149,7 @@ void keyboardEvent(unsigned char key, int x, int y)
     case c_Escape:
         std::exit(0);
     default:
-        forwardKey(key, x, y);
+        Render::instance().forwardKey(key, x, y);
         break;
     }
     camera->glPut();

@@ -1,11 +1,15 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
 #include "math/Vec2.h"
 #include "math/Vec3.h"
+#include "rendering/DrawableRegistry.h"
+#include "rendering/FrameClock.h"
+#include "rendering/Picker.h"
+#include "rendering/Registry.h"
+#include "rendering/Window.h"
 
 namespace Core
 {
@@ -24,7 +28,7 @@ class HUD;
 class Light;
 class Shader;
 
-// Selection buffer of the pick pass.
+// Selection buffer of the pick pass, filled and read by Rendering::Picker.
 extern unsigned int pickingBuf[512];
 // Last pointer position reported while no button is held; the pick pass aims there.
 extern int mouseX;
@@ -36,7 +40,9 @@ extern int oldY;
 // The window, the frame loop and the registry of drawables: one per process. The
 // application configures it (setParams, callbacks, HUD elements) and then calls run().
 // It owns its camera and the default light it creates; it never frees the board,
-// drawables, callbacks or HUD elements it is given.
+// drawables, callbacks or HUD elements it is given. The frame (loop) decides what is
+// picked and drawn, in which order; the window, the picking, the frame clock and the
+// registries are parts of their own.
 class Render
 {
 public:
@@ -66,7 +72,8 @@ public:
     // setShaderFiles (built when the driver offers GLSL); needs a current context.
     void initGL();
     // Draws one frame: pick pass, HUD, lit scene (through the GLSL program when one is
-    // built), swap, frame counter, board turn.
+    // built), swap, frame counter, board turn. The overlay elements drawn are those
+    // registered when the frame began and still registered at their turn.
     void loop();
     // Draws the three unit axes (X red, Y green, Z blue) from the origin.
     void drawAxis();
@@ -82,14 +89,15 @@ public:
     void updatePicking();
 
     // Counts one frame drawn at `nowMs` (milliseconds of a monotonic clock since process
-    // start); once a second the title shows "<title> - N FPS".
+    // start, FrameClock::now()); once a second the title shows "<title> - N FPS".
     void countFrame(double nowMs);
+    const FrameClock& getFrameClock() const { return m_Clock; }
     // One step of the board-turn animation: the shown angle `rot` moves toward the
     // board's orientation by the camera speed, snapping when closer than a step.
     void turnBoard();
 
-    Vec2<unsigned int> getSize() const { return Vec2<unsigned int>(m_Width, m_Height); }
-    void setSize(unsigned int width, unsigned int height);
+    Vec2<unsigned int> getSize() const { return m_Window.getSize(); }
+    void setSize(unsigned int width, unsigned int height) { m_Window.setSize(width, height); }
     void setFullScreen(bool fullScreen) { m_FullScreen = fullScreen; }
     const std::string& getTitle() const { return m_Title; }
     const Vec3<double>& getScale() const { return m_Scale; }
@@ -114,16 +122,19 @@ public:
     const std::vector<Light*>& getLights() const { return m_Lights; }
 
     // Appends an overlay element, drawn every frame in insertion order (null is skipped).
-    void pushBackHUD(HUD* hud) { m_HUDs.push_back(hud); }
+    void pushBackHUD(HUD* hud) { m_HUDs.add(hud); }
     // Takes an overlay element out of the frame (every occurrence).
     void removeHUD(HUD* hud);
     // Appends a picking callback; null is ignored.
     void addCallBackPicking(Core::CallBackPicking* callback);
     // Unregisters a picking callback (every occurrence).
     void removeCallBackPicking(Core::CallBackPicking* callback);
-    const std::vector<Core::CallBackPicking*>& getCallBacksPicking() const { return m_CallBacksPicking; }
+    const std::vector<Core::CallBackPicking*>& getCallBacksPicking() const { return m_CallBacksPicking.elements(); }
     // The keyboard callbacks; append to register one.
-    std::vector<Core::CallBackKeyboard*>& getCallBacksKeyboard() { return m_CallBacksKeyboard; }
+    std::vector<Core::CallBackKeyboard*>& getCallBacksKeyboard() { return m_CallBacksKeyboard.elements(); }
+    // Hands a key the engine does not use to every keyboard callback registered when it
+    // arrived that is still registered at its turn: setKeyboardEvent, then update().
+    void forwardKey(unsigned char key, int x, int y);
     // Unregisters a keyboard callback (every occurrence).
     void removeCallBackKeyboard(Core::CallBackKeyboard* callback);
 
@@ -142,28 +153,30 @@ private:
     Render();
     ~Render();
 
-    void installCallbacks();
+    // The nearest hit under the pointer, published: the board's highlight and the picking
+    // callbacks' square.
+    void pickUnderPointer();
+    static void drawFrame();
     static void whiteDefaultTexture();
 
-    unsigned int m_Width;
-    unsigned int m_Height;
-    Vec3<double> m_Scale;
+    Window m_Window;
+    Picker m_Picker;
+    FrameClock m_Clock;
     bool m_FullScreen;
+    Vec3<double> m_Scale;
     Camera* m_Camera;
     Core::Board* m_Board;
     float m_CameraSpeed;
-    double m_LastTime;
-    unsigned int m_FrameCount;
     std::vector<Light*> m_Lights;
+    Light* m_DefaultLight;
     bool m_ShaderAvailable;
     std::string m_Title;
     Shader* m_Shader;
-    std::vector<HUD*> m_HUDs;
     unsigned int m_NbDisplayList;
-    std::vector<Core::CallBackPicking*> m_CallBacksPicking;
-    std::vector<Core::CallBackKeyboard*> m_CallBacksKeyboard;
-    std::map<unsigned int, Core::Drawable*> m_Drawables;
-    Light* m_DefaultLight;
+    Registry<HUD> m_HUDs;
+    Registry<Core::CallBackPicking> m_CallBacksPicking;
+    Registry<Core::CallBackKeyboard> m_CallBacksKeyboard;
+    DrawableRegistry m_Drawables;
     // The square of the click being delivered; null once it is destroyed.
     Core::Square* m_ClickedSquare;
 };

@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <memory>
+#include <utility>
 
 #include "core/Board.h"
 #include "rendering/Camera.h"
@@ -81,7 +84,7 @@ TEST_F(RenderGLTest, GlutErrorsAfterStartUpEndTheProcessPlainly)
     EXPECT_EXIT(
         {
             glutDestroyWindow(glutGetWindow());
-            Render::instance().countFrame(1e12);
+            Render::instance().countFrame(Render::instance().getFrameClock().nextReportMs());
             std::exit(0);
         },
         ::testing::ExitedWithCode(1), "freeglut \\(main\\): .*no current window");
@@ -89,12 +92,13 @@ TEST_F(RenderGLTest, GlutErrorsAfterStartUpEndTheProcessPlainly)
 
 TEST_F(RenderGLTest, TitleShowsTheFrameCountOncePerSecond)
 {
+    EXPECT_EQ(Rendering::FrameClock().nextReportMs(), 2000.0) << "a fresh clock reports first at 2 s";
     Render& render = Render::instance();
     render.setParams("Counter", Vec3<double>(1, 1, 1), nullptr);
     auto title = [] { return TestSupport::GLWindow::instance().title(); };
-    // Far beyond any real clock value, so the first call rewrites the title (with the
-    // frames other tests drew); it then stays until a second passed.
-    const double base = 1e12;
+    // The frame due to report rewrites the title (with the frames drawn before it, by
+    // whoever drew them); the title then stays for a second.
+    const double base = render.getFrameClock().nextReportMs();
     render.countFrame(base);
     const std::string first = title();
     EXPECT_EQ(first.rfind("Counter - ", 0), 0u);
@@ -107,6 +111,47 @@ TEST_F(RenderGLTest, TitleShowsTheFrameCountOncePerSecond)
     render.countFrame(base + 1999.0);
     render.countFrame(base + 2000.0);
     EXPECT_EQ(title(), "Counter - 2 FPS");
+}
+
+// Elements that delete others or themselves, or add new ones, while the overlay is drawn:
+// the frame draws, once each, those registered when it began that are still registered
+// at their turn; those added wait for the next frame. (Under AddressSanitizer a walk of
+// the live list reads freed memory.)
+TEST_F(RenderGLTest, OverlayElementsComeAndGoWhileTheOverlayIsDrawn)
+{
+    struct Scripted final : Rendering::HUD
+    {
+        void draw() override
+        {
+            ++draws;
+            if (const std::function<void()> act = std::exchange(action, nullptr))
+                act(); // may delete this element
+        }
+        int draws = 0;
+        std::function<void()> action;
+    };
+    Render& render = Render::instance();
+    Scripted first, last;
+    auto* doomed = new Scripted;
+    auto* selfDeleting = new Scripted;
+    std::vector<std::unique_ptr<Scripted>> joined(8);
+    first.action = [&] { delete doomed; };
+    selfDeleting->action = [&] { delete selfDeleting; };
+    last.action = [&] {
+        for (auto& element : joined)
+            render.pushBackHUD((element = std::make_unique<Scripted>()).get());
+    };
+    for (Rendering::HUD* hud : std::initializer_list<Rendering::HUD*>{&first, doomed, selfDeleting, &last})
+        render.pushBackHUD(hud);
+
+    render.loop();
+    EXPECT_EQ(first.draws, 1);
+    EXPECT_EQ(last.draws, 1);
+    EXPECT_EQ(joined.back()->draws, 0);
+    render.loop();
+    EXPECT_EQ(first.draws + last.draws, 4);
+    for (const auto& element : joined)
+        EXPECT_EQ(element->draws, 1);
 }
 
 TEST_F(RenderGLTest, ReshapeUpdatesSizeViewportAndAspect)

@@ -1,0 +1,32 @@
+#include "rendering/FrameClock.h"
+
+#include <chrono>
+
+namespace Rendering
+{
+
+namespace
+{
+// Taken when the library is loaded, which is process start for every program using it.
+const std::chrono::steady_clock::time_point c_ProcessStart = std::chrono::steady_clock::now();
+} // namespace
+
+double FrameClock::now()
+{
+    using Ms = std::chrono::duration<double, std::milli>;
+    return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - c_ProcessStart).count();
+}
+
+bool FrameClock::countFrame(double nowMs, unsigned int& frames)
+{
+    const bool report = nowMs - m_LastReportMs >= c_ReportPeriodMs;
+    if (report) {
+        m_LastReportMs = nowMs;
+        frames = m_Frames;
+        m_Frames = 0;
+    }
+    ++m_Frames;
+    return report;
+}
+
+} // namespace Rendering

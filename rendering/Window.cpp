@@ -1,0 +1,203 @@
+#include "rendering/Window.h"
+
+#include <GL/freeglut.h>
+#include <GL/glx.h>
+#include <malloc.h>
+
+#include <chrono>
+#include <csetjmp>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <thread>
+
+#include "rendering/Input.h"
+
+namespace Rendering
+{
+
+namespace
+{
+// Runs at exit before GLUT's own clean-up (registered after glutInit): releases the
+// context first, since tearing the display down under a current software-rendered
+// context can crash the process on its way out.
+void releaseContext()
+{
+    if (glXGetCurrentContext())
+        glXMakeCurrent(glXGetCurrentDisplay(), None, nullptr);
+}
+
+// A busy X server now and then refuses a connection (reset or would-block on connect)
+// that it accepts a moment later. Connection attempts are therefore repeated.
+constexpr int c_ConnectAttempts = 20;
+constexpr auto c_ConnectPause = std::chrono::milliseconds(100);
+
+// During glutInit only, GLUT's fatal errors come back here instead of ending the process:
+// a refused connection is tried again, any other failure is reported by open(). Outside
+// glutInit GLUT's own handler stays in place (print and exit), since GLUT's code does not
+// expect its error handler to return. glutInit opens the one X connection of the window
+// and checks the server's OpenGL itself: a second connection made beforehand to check the
+// display would cost its closing and reopening.
+std::jmp_buf g_GlutInitFailed;
+char g_GlutMessage[256];
+
+void glutInitError(const char* format, va_list args)
+{
+    std::vsnprintf(g_GlutMessage, sizeof g_GlutMessage, format, args);
+    std::longjmp(g_GlutInitFailed, 1);
+}
+
+bool startsWith(const char* text, const char* prefix)
+{
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+const char* displayName()
+{
+    const char* name = std::getenv("DISPLAY");
+    return name ? name : "";
+}
+
+// The software OpenGL driver allocates and frees blocks of up to several hundred KiB for
+// every draw (vertices being transformed, bins of the rasterizer). With glibc's defaults
+// each free at the top of the heap hands the pages back to the system (trim threshold
+// 128 KiB, raised only as far as the last mapped block freed) and the next draw faults
+// them in again, a page at a time: on the demo's frame that was two thirds of the time.
+// Keeping up to 64 MiB of free heap, and serving blocks of up to 32 MiB (the most glibc
+// allows) from the heap rather than from mappings of their own, makes those blocks reused
+// from frame to frame. The cost is memory kept by the process after a peak, not memory in
+// use.
+constexpr int c_TrimThreshold = 64 * 1024 * 1024;
+constexpr int c_MmapThreshold = 32 * 1024 * 1024;
+
+void keepFreedMemoryForTheDriver()
+{
+#if defined(__GLIBC__)
+    mallopt(M_TRIM_THRESHOLD, c_TrimThreshold);
+    mallopt(M_MMAP_THRESHOLD, c_MmapThreshold);
+#endif
+}
+
+// The frame asked for by requestFrameIn is due.
+bool g_FrameWaiting = false;
+
+void frameDue(int)
+{
+    g_FrameWaiting = false;
+    glutPostRedisplay();
+}
+} // namespace
+
+Window::Window() : m_Width(1024), m_Height(728), m_DrawFrame(nullptr), m_CallbacksInstalled(false) {}
+
+void Window::setSize(unsigned int width, unsigned int height)
+{
+    m_Width = width;
+    m_Height = height;
+}
+
+bool Window::isOpen() const
+{
+    return glutGet(GLUT_INIT_STATE) && glutGetWindow() != 0;
+}
+
+bool Window::open(const std::string& title, bool fullScreen)
+{
+    if (glutGet(GLUT_INIT_STATE)) {
+        std::cerr << "The window is already open: one window per process." << std::endl;
+        return false;
+    }
+    // glutInit ends the process with a terse message when there is no display; say why.
+    if (!*displayName()) {
+        std::cerr << "Cannot open the X display \"\": a window needs a graphical session (set DISPLAY)." << std::endl;
+        return false;
+    }
+    keepFreedMemoryForTheDriver();
+
+    static char arg0[] = "main";
+    static char* argv[] = {arg0, nullptr};
+    int argc = 1;
+    volatile int attempt = 0;
+    if (setjmp(g_GlutInitFailed) != 0) {
+        glutInitErrorFunc(nullptr);
+        if (startsWith(g_GlutMessage, "OpenGL GLX extension not supported")) {
+            std::cerr << "Cannot open a window on the X display \"" << displayName()
+                      << "\": the server has no OpenGL (GLX) extension." << std::endl;
+            return false;
+        }
+        if (!startsWith(g_GlutMessage, "failed to open display")) {
+            std::cerr << "Cannot open a window: " << g_GlutMessage << std::endl;
+            return false;
+        }
+        if (++attempt >= c_ConnectAttempts) {
+            std::cerr << "Cannot open the X display \"" << displayName()
+                      << "\": a window needs a graphical session (set DISPLAY)." << std::endl;
+            return false;
+        }
+        std::this_thread::sleep_for(c_ConnectPause);
+        argc = 1;
+    }
+    glutInitErrorFunc(glutInitError);
+    glutInit(&argc, argv);
+    glutInitErrorFunc(nullptr);
+    std::atexit(releaseContext);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
+    glutInitWindowSize(static_cast<int>(m_Width), static_cast<int>(m_Height));
+    glutInitWindowPosition(100, 100);
+    glutCreateWindow(title.c_str());
+    if (fullScreen)
+        glutFullScreen();
+    return true;
+}
+
+void Window::installCallbacks(void (*drawFrame)(), bool continuous)
+{
+    m_DrawFrame = drawFrame;
+    m_CallbacksInstalled = true;
+    glutDisplayFunc(drawFrame);
+    glutMouseFunc(mouseEvent);
+    glutMotionFunc(motionEvent);
+    glutReshapeFunc(reShape);
+    glutPassiveMotionFunc(passiveMotionEvent);
+    glutKeyboardFunc(keyboardEvent);
+    setContinuous(continuous);
+}
+
+void Window::setContinuous(bool continuous)
+{
+    if (m_CallbacksInstalled)
+        glutIdleFunc(continuous ? m_DrawFrame : nullptr);
+}
+
+void Window::requestFrame()
+{
+    if (isOpen())
+        glutPostRedisplay();
+}
+
+void Window::requestFrameIn(double delayMs)
+{
+    if (g_FrameWaiting || !isOpen())
+        return;
+    g_FrameWaiting = true;
+    glutTimerFunc(delayMs > 0.0 ? static_cast<unsigned int>(delayMs + 0.5) : 0u, frameDue, 0);
+}
+
+void Window::setTitle(const std::string& title)
+{
+    glutSetWindowTitle(title.c_str());
+}
+
+void Window::swapBuffers()
+{
+    glutSwapBuffers();
+}
+
+void Window::mainLoop()
+{
+    glutMainLoop();
+}
+
+} // namespace Rendering
