@@ -1,7 +1,7 @@
 // libFuzzer harness of the ASE tokenizer against the string stream whose results it
 // reproduces: the first bytes choose a sequence of reads (token, double, unsigned int,
 // unsigned short), the rest is the text; both must agree on every outcome, value and
-// position.
+// position. After each read the distance to the next lone "}" must match a plain search.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +17,19 @@ void check(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+bool isSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::size_t bytesToClose(const std::string& text, std::size_t from)
+{
+    for (std::size_t i = from; i < text.size(); ++i)
+        if (text[i] == '}' && (i == 0 || isSpace(text[i - 1])) && (i + 1 == text.size() || isSpace(text[i + 1])))
+            return i - from;
+    return text.size() - from;
 }
 } // namespace
 
@@ -57,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         stream.clear();
         check(static_cast<std::streamoff>(scanner.offset()) == static_cast<std::streamoff>(stream.tellg()));
+        check(scanner.bytesToClose() == bytesToClose(text, scanner.offset()));
     }
     return 0;
 }
