@@ -2,18 +2,16 @@
 
 #include <GL/gl.h>
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <iostream>
 #include <string_view>
 #include <vector>
 
 #include "reader/ASEScanner.h"
+#include "reader/InputFile.h"
 #include "rendering/Geometry.h"
 #include "rendering/MaterialTexture.h"
 #include "rendering/Mesh.h"
@@ -248,12 +246,12 @@ std::string decodeUtf16(const unsigned char* data, std::size_t size, bool bigEnd
     return out;
 }
 
-// The bytes of a file, read into one buffer and never copied again. A regular file is
-// read up to the size it had when opened: one that another process shortens meanwhile
-// gives what was left of it, one that grows what it held. (A mapping of the file would
-// save the copy, but a file cut short under a mapping ends the process with SIGBUS.)
-// A large file goes to anonymous memory aligned to 2 MiB and backed by huge pages where
-// the system has them: read into 4 KiB pages, the copy costs as much as the parse.
+// The bytes of a file, read into one buffer and never copied again. The file is read up
+// to the size it had when opened: one that another process shortens meanwhile gives what
+// was left of it, one that grows what it held. (A mapping of the file would save the copy,
+// but a file cut short under a mapping ends the process with SIGBUS.) A large file goes to
+// anonymous memory aligned to 2 MiB and backed by huge pages where the system has them:
+// read into 4 KiB pages, the copy costs as much as the parse.
 class FileBytes
 {
 public:
@@ -266,15 +264,20 @@ public:
             munmap(m_Mapping, m_MappingSize);
     }
 
-    // False when the file cannot be opened or read.
+    // False when the file cannot be opened (or is refused) or read.
     bool open(const std::string& path)
     {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
+        InputFile file(path);
+        if (!file.isOpen())
             return false;
-        const bool ok = readAll(fd);
-        ::close(fd);
-        return ok;
+        const auto size = static_cast<std::size_t>(file.size());
+        char* buffer = size >= c_HugeFrom ? allocateHuge(size) : nullptr;
+        if (!buffer) {
+            m_Buffer.resize(size);
+            buffer = &m_Buffer[0];
+        }
+        m_Data = buffer;
+        return file.read(buffer, size, m_Size);
     }
     const char* data() const { return m_Data; }
     std::size_t size() const { return m_Size; }
@@ -282,23 +285,6 @@ public:
 private:
     static constexpr std::size_t c_HugePage = 2u << 20;
     static constexpr std::size_t c_HugeFrom = 4u << 20;
-
-    bool readAll(int fd)
-    {
-        struct stat status;
-        if (fstat(fd, &status) != 0)
-            return false;
-        const auto size = static_cast<std::size_t>(status.st_size);
-        if (!S_ISREG(status.st_mode))
-            return readToEnd(fd);
-        char* buffer = size >= c_HugeFrom ? allocateHuge(size) : nullptr;
-        if (!buffer) {
-            m_Buffer.resize(size);
-            buffer = &m_Buffer[0];
-        }
-        m_Data = buffer;
-        return readInto(fd, buffer, size, m_Size);
-    }
 
     // A 2 MiB-aligned block of at least `size` bytes; null when none can be mapped. The slack
     // mapped to find the alignment is given back, and only whole huge pages are asked for: a
@@ -322,39 +308,6 @@ private:
         // Without huge pages the block is still usable, only slower to fill.
         madvise(m_Mapping, size / c_HugePage * c_HugePage, MADV_HUGEPAGE);
         return static_cast<char*>(m_Mapping);
-    }
-
-    // A pipe or device: read to its end.
-    bool readToEnd(int fd)
-    {
-        std::size_t filled = 0;
-        for (;;) {
-            m_Buffer.resize(filled + 65536);
-            std::size_t got = 0;
-            const bool ok = readInto(fd, &m_Buffer[filled], m_Buffer.size() - filled, got);
-            filled += got;
-            if (!ok || filled < m_Buffer.size()) {
-                m_Buffer.resize(filled);
-                m_Data = m_Buffer.data();
-                m_Size = filled;
-                return ok;
-            }
-        }
-    }
-
-    // Reads until `capacity` bytes are in or the file ends; false on a read error.
-    static bool readInto(int fd, char* buffer, std::size_t capacity, std::size_t& filled)
-    {
-        filled = 0;
-        while (filled < capacity) {
-            const ssize_t got = ::read(fd, buffer + filled, capacity - filled);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return got == 0;
-            filled += static_cast<std::size_t>(got);
-        }
-        return true;
     }
 
     const char* m_Data = nullptr;

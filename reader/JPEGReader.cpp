@@ -6,11 +6,11 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <new>
 
 #include "reader/PictureSize.h"
+#include "reader/InputFile.h"
 #include "rendering/Image.h"
 
 namespace Reader
@@ -144,12 +144,12 @@ GLenum formatOf(int components)
 
 bool readJPEGFile(const std::string& path, Rendering::Image* image)
 {
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
+    InputFile file(path);
+    if (!file.isOpen()) {
         std::cout << c_OpenFailed << path << std::endl;
         return false;
     }
-    return readJPEGStream(file, image, path);
+    return readJPEGStream(file.stream(), image, path);
 }
 
 bool readJPEGStream(std::istream& stream, Rendering::Image* image, const std::string& name)

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <new>
 
+#include "reader/InputFile.h"
 #include "rendering/Image.h"
 
 namespace Reader
@@ -158,12 +158,12 @@ std::ostream& operator<<(std::ostream& stream, const PNGError& error)
 
 bool readPNGFile(const std::string& path, Rendering::Image* image)
 {
-    std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
+    InputFile file(path);
+    if (!file.isOpen()) {
         std::cout << c_OpenFailed << path << "\"" << std::endl;
         return false;
     }
-    return readPNGStream(file, image, path);
+    return readPNGStream(file.stream(), image, path);
 }
 
 bool readPNGStream(std::istream& stream, Rendering::Image* image, const std::string& name)

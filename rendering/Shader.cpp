@@ -3,13 +3,12 @@
 #include <GL/glew.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
-#include <filesystem>
-#include <system_error>
+#include <new>
 #include <vector>
+
+#include "reader/InputFile.h"
 
 namespace Rendering
 {
@@ -82,19 +81,21 @@ bool Shader::shaderIsAvailable()
 
 char* Shader::load(const std::string& path)
 {
-    std::error_code error;
-    std::ifstream file;
-    // A directory opens like a file on Linux but reads nothing sensible.
-    if (!std::filesystem::is_directory(path, error))
-        file.open(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
+    Reader::InputFile file(path);
+    std::unique_ptr<char[]> text;
+    std::size_t filled = 0;
+    if (file.isOpen()) {
+        text.reset(new (std::nothrow) char[file.size() + 1]);
+        if (text && !file.read(text.get(), file.size(), filled))
+            text.reset();
+    }
+    if (!text) {
         std::cout << c_CannotLoad << path << "\"" << std::endl;
         return nullptr;
     }
-    const std::vector<char> text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    char* result = new char[text.size() + 1]();
-    std::copy(text.begin(), text.end(), result);
-    return result;
+    // A file shortened while it was read ends where its bytes ended.
+    text[filled] = '\0';
+    return text.release();
 }
 
 unsigned int Shader::compile(unsigned int type, const char* source, const std::string& file)

@@ -31,7 +31,8 @@ public:
     // True when the driver offers GLSL program objects (the four ARB shader extensions).
     static bool shaderIsAvailable();
     // The whole file as a NUL-terminated text in a new[] array owned by the caller; null,
-    // with a message on standard output, when the file cannot be read.
+    // with a message on standard output, when the file cannot be read (a directory, FIFO or
+    // device is refused without waiting on it, with a line saying what it is).
     static char* load(const std::string& path);
 
     // Reads, compiles and links both sources. On a missing file, a compile or a link

@@ -1,8 +1,7 @@
 #include "rendering/Texture.h"
 
-#include <fstream>
-
 #include "core/ImageManager.h"
+#include "reader/InputFile.h"
 #include "rendering/Image.h"
 #include "rendering/Shader.h"
 
@@ -21,9 +20,10 @@ Texture::Texture(const std::string& fileName) : m_Image(nullptr), m_NormalImage(
     cache.addImage(m_FileName, m_Image);
     if (!m_Image)
         return;
-    // Probing first keeps a texture without normal map free of load-failure messages.
+    // Probing first keeps a texture without normal map free of load-failure messages; a
+    // normal map that is no regular file (a FIFO would block the reader) is refused here.
     const std::string normalPath = normalMapPath(m_FileName);
-    if (std::ifstream(normalPath, std::ios::in | std::ios::binary).is_open())
+    if (Reader::InputFile(normalPath).isOpen())
         cache.addImage(normalPath, m_NormalImage);
 }
 

@@ -361,6 +361,7 @@ TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
     const std::string d = dir.string();
     EXPECT_EQ(output, "Mesh File : \"" + d + "/big.ASE.bak\" loaded.\n" + "Couldn't find/load mesh : \"" + d +
                           "/none.ase\"\nCouldn't load Mesh file : \"" + d + "/none.ase\"\n" +
+                          "File refused : \"" + d + "/folder.ase\" is a directory, not a regular file.\n" +
                           "Couldn't find/load mesh : \"" + d + "/folder.ase\"\nCouldn't load Mesh file : \"" + d +
                           "/folder.ase\"\n" +
                           "Unsupported format ... (supported format : ASE)\nCouldn't load Mesh file : \"" + d +

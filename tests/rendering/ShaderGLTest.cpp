@@ -106,7 +106,8 @@ TEST_F(ShaderGLTest, UnreadableSourceIsReportedAndBuildsNothing)
     Shader shader(missing, write("ok.frag", c_Fragment));
     EXPECT_FALSE(shader.init());
     EXPECT_EQ(GetCapturedStdout(),
-              "Couldn't find/load Shader : \"" + folder + "\"\nCouldn't find/load Shader : \"" + missing + "\"\n");
+              "File refused : \"" + folder + "\" is a directory, not a regular file.\nCouldn't find/load Shader : \"" +
+                  folder + "\"\nCouldn't find/load Shader : \"" + missing + "\"\n");
     EXPECT_EQ(shader.getVertexShader() | shader.getFragmentShader() | shader.getProgram(), 0u);
     const std::unique_ptr<char[]> empty(Shader::load(write("empty.frag", "")));
     ASSERT_NE(empty, nullptr);
