@@ -1019,6 +1019,7 @@ void ASEReader::trimObject(Object& object)
     for (auto& entry : object.primitives) {
         trim(entry.second->getVertexIndicesArray());
         trim(entry.second->getTexturesIndicesArray());
+        trim(entry.second->getSmoothingGroupsArray());
     }
     trim(object.normalIndices);
 }
