@@ -11,7 +11,7 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -21,6 +21,7 @@
 #include "core/MeshManager.h"
 #include "core/Object.h"
 #include "core/Square.h"
+#include "reader/InputFile.h"
 #include "rendering/Camera.h"
 #include "rendering/Geometry.h"
 #include "rendering/HUD.h"
@@ -37,13 +38,28 @@ constexpr double c_HalfView = 22.5 * 3.14159265358979 / 180.0;
 // Share of the window height that the model's bounding sphere spans: a model then fills
 // about two thirds of it from most directions, and never leaves it while it turns.
 constexpr double c_SphereShare = 0.8;
+// First word of the files the usual modelling package writes, which are Z-up.
+constexpr char c_ZUpSignature[] = "*3DSMAX_ASCIIEXPORT";
 
+// The export's first word, read through the engine's opener (a FIFO is refused, not waited
+// on); a UTF-16 file is read by its low bytes, so its byte-order mark and zero bytes drop out.
 Rendering::Mesh::UpAxis detectUpAxis(const std::string& file)
 {
-    std::ifstream in(file);
-    std::string first;
-    in >> first;
-    return first == "*3DSMAX_ASCIIEXPORT" ? Rendering::Mesh::UpAxis::Z : Rendering::Mesh::UpAxis::Y;
+    Reader::InputFile in(file);
+    char head[128];
+    std::size_t filled = 0;
+    if (!in.isOpen() || !in.read(head, sizeof head, filled))
+        return Rendering::Mesh::UpAxis::Y;
+    std::string text;
+    for (std::size_t i = 0; i < filled; ++i) {
+        const unsigned char c = static_cast<unsigned char>(head[i]);
+        if (c != 0 && c < 0x80)
+            text += static_cast<char>(c);
+    }
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    return start != std::string::npos && text.compare(start, std::strlen(c_ZUpSignature), c_ZUpSignature) == 0
+               ? Rendering::Mesh::UpAxis::Z
+               : Rendering::Mesh::UpAxis::Y;
 }
 
 std::string title(const std::string& file, const Rendering::Mesh& mesh)
@@ -158,7 +174,8 @@ int main(int argc, char** argv)
 
     Rendering::Mesh* mesh = nullptr;
     Core::MeshManager::instance().addMesh(file, mesh);
-    mesh->setUpAxis(detectUpAxis(file));
+    if (!mesh->getGeometries().empty())
+        mesh->setUpAxis(detectUpAxis(file));
 
     // Pieces stand on squares of a board: here a square of no size at the origin, on a
     // board of no size, so that only the model shows.
