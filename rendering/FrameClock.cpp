@@ -19,14 +19,19 @@ double FrameClock::now()
 
 bool FrameClock::countFrame(double nowMs, unsigned int& frames)
 {
-    const bool report = nowMs - m_LastReportMs >= c_ReportPeriodMs;
-    if (report) {
-        m_LastReportMs = nowMs;
-        frames = m_Frames;
-        m_Frames = 0;
-    }
+    const bool reported = report(nowMs, frames);
     ++m_Frames;
-    return report;
+    return reported;
+}
+
+bool FrameClock::report(double nowMs, unsigned int& frames)
+{
+    if (nowMs - m_LastReportMs < c_ReportPeriodMs)
+        return false;
+    m_LastReportMs = nowMs;
+    frames = m_Frames;
+    m_Frames = 0;
+    return true;
 }
 
 } // namespace Rendering

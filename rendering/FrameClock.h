@@ -16,6 +16,9 @@ public:
     // first report is due at 2000 ms) it returns true with the frames counted since then in
     // `frames`; the frame that reports counts toward the next second.
     bool countFrame(double nowMs, unsigned int& frames);
+    // The same report without a frame: true, with the frames counted since the last report,
+    // when one is due at `nowMs`.
+    bool report(double nowMs, unsigned int& frames);
     // When the next report is due, in milliseconds since the process started.
     double nextReportMs() const { return m_LastReportMs + c_ReportPeriodMs; }
 

@@ -55,6 +55,7 @@ void display()
 
 void mouseEvent(int button, int state, int /*x*/, int /*y*/)
 {
+    Render::instance().requestRedraw();
     if (button == GLUT_RIGHT_BUTTON) {
         oldX = 0;
         oldY = 0;
@@ -68,6 +69,7 @@ void mouseEvent(int button, int state, int /*x*/, int /*y*/)
 
 void motionEvent(int x, int y)
 {
+    Render::instance().requestRedraw();
     if (oldX == -1 || oldY == -1)
         return;
     const Vec2<unsigned int> size = Render::instance().getSize();
@@ -88,6 +90,7 @@ void passiveMotionEvent(int x, int y)
 {
     mouseX = x;
     mouseY = y;
+    Render::instance().requestRedraw();
 }
 
 void reShape(int width, int height)
@@ -96,6 +99,7 @@ void reShape(int width, int height)
     const unsigned int w = width > 0 ? static_cast<unsigned int>(width) : 0;
     const unsigned int h = height > 0 ? static_cast<unsigned int>(height) : 0;
     Render::instance().setSize(w, h);
+    Render::instance().requestRedraw();
     Camera* camera = Render::instance().getCamera();
     camera->setAspectRatio(Camera::windowAspectRatio(w, h));
     camera->glUpdateProjectionMatrix();
@@ -103,6 +107,7 @@ void reShape(int width, int height)
 
 void keyboardEvent(unsigned char key, int x, int y)
 {
+    Render::instance().requestRedraw();
     Camera* camera = Render::instance().getCamera();
     const bool orbit = !camera->isFree();
     switch (key) {

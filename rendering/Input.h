@@ -1,6 +1,7 @@
 #pragma once
 
-// The GLUT callbacks of the engine. They act on Render::instance() and its camera.
+// The GLUT callbacks of the engine. They act on Render::instance() and its camera; each
+// asks for a frame when the render draws on demand.
 namespace Rendering
 {
 

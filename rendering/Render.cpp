@@ -13,6 +13,7 @@
 #include "core/MeshManager.h"
 #include "core/Object.h"
 #include "core/Square.h"
+#include "rendering/Animation.h"
 #include "rendering/Camera.h"
 #include "rendering/HUD.h"
 #include "rendering/Light.h"
@@ -71,18 +72,22 @@ void Render::drawFrame()
 
 void Render::loop()
 {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    // Animations move the scene to this frame's time first.
+    const double now = FrameClock::now();
+    bool animating = false;
+    m_Animations.deliver([&](Animation* animation) { animating = animation->animate(now) || animating; });
 
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     // Both passes draw under the scene's scale and the board's shown angle.
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
-    glScaled(m_Scale.x(), m_Scale.y(), m_Scale.z());
-    glRotated(rot, 0.0, 1.0, 0.0);
+    applySceneTransform();
 
-    // Selection runs through the fixed pipeline.
+    // Selection runs through the fixed pipeline, and only when the pointer, the view or
+    // the board changed since the last pick.
     if (m_ShaderAvailable)
         Shader::unApply();
-    if (m_Board)
+    if (m_Board && pickIsStale())
         pickUnderPointer();
 
     // The overlay before the scene: the elements registered when the frame began.
@@ -98,15 +103,43 @@ void Render::loop()
     glPopMatrix();
     m_Window.swapBuffers();
 
-    countFrame(FrameClock::now());
+    countFrame(now);
     turnBoard();
+
+    // Drawing on demand, the next frame comes at once while something moves, otherwise
+    // when something asks for it.
+    m_Moving = animating || (m_Board && rot != m_Board->getOrientation());
+    if (m_DrawOnDemand && m_Moving)
+        m_Window.requestFrame();
+    keepTitleCurrent();
+}
+
+void Render::keepTitleCurrent()
+{
+    if (m_DrawOnDemand && !m_TitleDuePending)
+        m_TitleDuePending = m_Window.callIn(m_Clock.nextReportMs() - FrameClock::now(), titleDue);
+}
+
+void Render::titleDue()
+{
+    Render& render = instance();
+    render.m_TitleDuePending = false;
+    unsigned int frames = 0;
+    if (render.m_Clock.report(FrameClock::now(), frames))
+        render.showFrameCount(frames);
+    render.keepTitleCurrent();
 }
 
 void Render::countFrame(double nowMs)
 {
     unsigned int frames = 0;
     if (m_Clock.countFrame(nowMs, frames))
-        m_Window.setTitle(m_Title + " - " + std::to_string(frames) + " FPS");
+        showFrameCount(frames);
+}
+
+void Render::showFrameCount(unsigned int frames)
+{
+    m_Window.setTitle(m_Title + " - " + std::to_string(frames) + " FPS");
 }
 
 void Render::turnBoard()
@@ -125,11 +158,23 @@ void Render::turnBoard()
 
 // ---- Picking -----------------------------------------------------------------------------
 
+void Render::applySceneTransform() const
+{
+    glScaled(m_Scale.x(), m_Scale.y(), m_Scale.z());
+    glRotated(rot, 0.0, 1.0, 0.0);
+}
+
+bool Render::pickIsStale() const
+{
+    return m_Picker.isStale(mouseX, mouseY, *m_Camera, m_Board, m_CallBacksPicking.elements());
+}
+
 void Render::pickUnderPointer()
 {
     startPicking(mouseX, mouseY);
     m_Board->draw();
     stopPicking();
+    m_Picker.markFresh(mouseX, mouseY, *m_Camera, m_Board, m_CallBacksPicking.elements());
 }
 
 void Render::startPicking(int x, int y)
@@ -171,6 +216,16 @@ void Render::updatePicking()
 {
     if (!m_Board)
         return;
+    // The click chooses what is under the pointer now, even when no frame was drawn since
+    // the pointer or the scene moved.
+    if (m_Window.isOpen()) {
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        applySceneTransform();
+        if (pickIsStale())
+            pickUnderPointer();
+        glPopMatrix();
+    }
     Core::Square* square = m_Board->getHighlightedSquare();
     if (!square)
         return;
@@ -200,9 +255,28 @@ bool Render::run()
     if (!openWindow())
         return false;
     initGL();
-    m_Window.installCallbacks(drawFrame, true);
+    installCallbacks();
     m_Window.mainLoop();
     return true;
+}
+
+void Render::installCallbacks()
+{
+    m_Window.installCallbacks(drawFrame, !m_DrawOnDemand);
+}
+
+void Render::setDrawOnDemand(bool onDemand)
+{
+    m_DrawOnDemand = onDemand;
+    m_Window.setContinuous(!onDemand);
+    requestRedraw();
+    keepTitleCurrent();
+}
+
+void Render::requestRedraw()
+{
+    if (m_DrawOnDemand)
+        m_Window.requestFrame();
 }
 
 bool Render::openWindow()
@@ -316,6 +390,17 @@ void Render::removeShader()
         Shader::unApply();
     delete m_Shader;
     m_Shader = nullptr;
+}
+
+void Render::addAnimation(Animation* animation)
+{
+    m_Animations.add(animation);
+    requestRedraw();
+}
+
+void Render::removeAnimation(Animation* animation)
+{
+    m_Animations.remove(animation);
 }
 
 void Render::removeHUD(HUD* hud)

@@ -23,6 +23,7 @@ class Square;
 namespace Rendering
 {
 
+class Animation;
 class Camera;
 class HUD;
 class Light;
@@ -62,6 +63,9 @@ public:
     // main loop, which does not return. Returns false at once when no window can be
     // opened (the reason is on standard error).
     bool run();
+    // The callbacks part of run(): the engine's input handling, and the frame for display
+    // and, unless drawing on demand, for GLUT's idle time.
+    void installCallbacks();
     // The window part of run(): GLUT initialisation, display mode, size, position, title,
     // full screen when asked. One window per process: false, with a message on standard
     // error, when there is no X display to open it on or it is already open. Before the
@@ -71,10 +75,31 @@ public:
     // OpenGL state, start-up view, default light, GLEW and the GLSL program named by
     // setShaderFiles (built when the driver offers GLSL); needs a current context.
     void initGL();
-    // Draws one frame: pick pass, HUD, lit scene (through the GLSL program when one is
-    // built), swap, frame counter, board turn. The overlay elements drawn are those
+    // Draws one frame: animations moved to the frame's time, a pick pass when what lies
+    // under the pointer may have changed, HUD, lit scene (through the GLSL program when one
+    // is built), swap, frame counter, board turn. The overlay elements drawn are those
     // registered when the frame began and still registered at their turn.
     void loop();
+
+    // Draw on demand (off by default: frames are drawn continuously, as fast as the swap
+    // allows). On, a frame is drawn only when something asks for it: input, a resize or
+    // an exposed window, requestRedraw(), and the frame itself while the board turns or an
+    // animation runs. The title's frame counter is still brought up to date once a second,
+    // without drawing (it then shows the frames actually drawn, 0 when nothing changed).
+    void setDrawOnDemand(bool onDemand);
+    bool isDrawOnDemand() const { return m_DrawOnDemand; }
+    // Asks for a frame soon (several requests before it make one frame): for a scene
+    // changed outside the engine's own events, for instance by a computer player.
+    // Frames come anyway when drawing continuously.
+    void requestRedraw();
+    // True when the last frame left something moving (the board still turning toward
+    // its orientation, or an animation still running): the next frame follows at once.
+    bool isMoving() const { return m_Moving; }
+    // Registers an animation, told the time at the start of every frame (in registration
+    // order) until it is removed or destroyed; it asks for a frame at once.
+    void addAnimation(Animation* animation);
+    // Unregisters an animation (every occurrence).
+    void removeAnimation(Animation* animation);
     // Draws the three unit axes (X red, Y green, Z blue) from the origin.
     void drawAxis();
 
@@ -153,10 +178,19 @@ private:
     Render();
     ~Render();
 
+    // The scene's scale and the board's shown angle, on the current model-view matrix.
+    void applySceneTransform() const;
+    // Whether a pick at the pointer, under the current model-view matrix, could find
+    // something else than the last one.
+    bool pickIsStale() const;
     // The nearest hit under the pointer, published: the board's highlight and the picking
     // callbacks' square.
     void pickUnderPointer();
     static void drawFrame();
+    // Drawing on demand: the title's counter, once a second, whether frames come or not.
+    static void titleDue();
+    void keepTitleCurrent();
+    void showFrameCount(unsigned int frames);
     static void whiteDefaultTexture();
 
     Window m_Window;
@@ -173,6 +207,10 @@ private:
     std::string m_Title;
     Shader* m_Shader;
     unsigned int m_NbDisplayList;
+    bool m_DrawOnDemand;
+    bool m_Moving;
+    bool m_TitleDuePending;
+    Registry<Animation> m_Animations;
     Registry<HUD> m_HUDs;
     Registry<Core::CallBackPicking> m_CallBacksPicking;
     Registry<Core::CallBackKeyboard> m_CallBacksKeyboard;

@@ -4,6 +4,7 @@
 #include <GL/glx.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csetjmp>
 #include <cstdarg>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <iostream>
 #include <thread>
+#include <vector>
 
 #include "rendering/Input.h"
 
@@ -80,13 +82,14 @@ void keepFreedMemoryForTheDriver()
 #endif
 }
 
-// The frame asked for by requestFrameIn is due.
-bool g_FrameWaiting = false;
+// GLUT's timers carry an int: the action to call is kept here meanwhile.
+std::vector<void (*)()> g_Actions;
 
-void frameDue(int)
+void callAction(int index)
 {
-    g_FrameWaiting = false;
-    glutPostRedisplay();
+    void (*action)() = g_Actions[static_cast<size_t>(index)];
+    g_Actions[static_cast<size_t>(index)] = nullptr;
+    action();
 }
 } // namespace
 
@@ -177,12 +180,18 @@ void Window::requestFrame()
         glutPostRedisplay();
 }
 
-void Window::requestFrameIn(double delayMs)
+bool Window::callIn(double delayMs, void (*action)())
 {
-    if (g_FrameWaiting || !isOpen())
-        return;
-    g_FrameWaiting = true;
-    glutTimerFunc(delayMs > 0.0 ? static_cast<unsigned int>(delayMs + 0.5) : 0u, frameDue, 0);
+    if (!isOpen())
+        return false;
+    // A slot whose timer has fired is used again.
+    auto slot = std::find(g_Actions.begin(), g_Actions.end(), nullptr);
+    if (slot == g_Actions.end())
+        slot = g_Actions.insert(slot, nullptr);
+    *slot = action;
+    const unsigned int delay = delayMs > 0.0 ? static_cast<unsigned int>(delayMs + 0.5) : 0u;
+    glutTimerFunc(delay, callAction, static_cast<int>(slot - g_Actions.begin()));
+    return true;
 }
 
 void Window::setTitle(const std::string& title)

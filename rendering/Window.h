@@ -35,9 +35,9 @@ public:
     // Asks GLUT for a frame as soon as it has handled the pending events; several requests
     // before that frame make one frame. Nothing before the window is open.
     void requestFrame();
-    // Asks for a frame in `delayMs` milliseconds (at most one such wait at a time: a later
-    // request while one waits is dropped).
-    void requestFrameIn(double delayMs);
+    // Calls `action` from GLUT's main loop in `delayMs` milliseconds (once). False, and
+    // nothing done, before the window is open.
+    bool callIn(double delayMs, void (*action)());
 
     void setTitle(const std::string& title);
     // Shows the frame drawn in the back buffer.

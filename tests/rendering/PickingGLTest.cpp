@@ -134,3 +134,22 @@ TEST_F(PickingGLTest, SelectionBufferOverflowKeepsTheLastResult)
     pointAtSquare(5);
     expectPicked(&square(0));
 }
+
+TEST_F(PickingGLTest, AClickChoosesWhatIsUnderThePointerNowAndFramesPickOnlyWhenThatMayChange)
+{
+    // Pointer moved, no frame drawn yet (drawing on demand, the click may come first).
+    pointAtSquare(12);
+    const Vec3<double> at43 = onScreen(43 % 10 + 1.5, 43 / 10 + 1.5);
+    Rendering::passiveMotionEvent(static_cast<int>(at43.x()), static_cast<int>(at43.y()));
+    release(GLUT_LEFT_BUTTON);
+    EXPECT_EQ(a.updated, std::vector<Square*>{&square(43)});
+
+    // The board turned half a turn under the resting pointer: square 56 lies there now.
+    rot = 180.0f;
+    Render::instance().loop();
+    expectPicked(&square(56));
+    // A square taken off the board is picked no more: the slab beneath is.
+    board.getSquares().erase(board.getSquares().begin() + 56);
+    Render::instance().loop();
+    expectPicked(nullptr);
+}

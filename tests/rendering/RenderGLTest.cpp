@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/Board.h"
+#include "rendering/Animation.h"
 #include "rendering/Camera.h"
 #include "rendering/HUD.h"
 #include "rendering/Input.h"
@@ -226,4 +227,46 @@ TEST_F(RenderGLTest, TheFrameUsesABuiltProgramAndOtherwiseTheFixedPipeline)
     render.removeShader();
     EXPECT_EQ(render.getShader(), nullptr);
     EXPECT_EQ(current(GL_CURRENT_PROGRAM), 0);
+}
+
+// Drawing on demand, frames come from what asks for them (GLUT's event handling runs them
+// here): the pointer moving, the board still turning, a running animation; when nothing
+// moves, only the title's once a second.
+TEST_F(RenderGLTest, OnDemandFramesFollowInputTurnsAndAnimations)
+{
+    struct Steps final : Rendering::Animation {
+        bool animate(double) override { return ++calls < 5; }
+        int calls = 0;
+    };
+    Core::Board board(Vec2<unsigned int>(12, 12), {});
+    Render& render = Render::instance();
+    render.setParams("On demand", Vec3<double>(0.85, 0.85, 0.85), &board);
+    CountingHUD frames;
+    render.pushBackHUD(&frames);
+    render.setDrawOnDemand(true);
+    render.installCallbacks();
+    auto handleEvents = [&](auto until) {
+        for (int i = 0; i < 1000 && !until(); ++i)
+            glutMainLoopEvent();
+        frames.programs.clear();
+    };
+    handleEvents([] { return false; });
+    handleEvents([] { return false; });
+    EXPECT_LE(frames.programs.size(), 1u) << "idle: at most the title's frame";
+
+    Rendering::passiveMotionEvent(500, 300);
+    glutMainLoopEvent();
+    EXPECT_FALSE(frames.programs.empty());
+    board.setOrientation(180.0f);
+    render.requestRedraw();
+    handleEvents([&] { return rot == 180.0f; });
+    EXPECT_EQ(rot, 180.0f);
+    EXPECT_FALSE(render.isMoving());
+
+    Steps steps;
+    render.addAnimation(&steps);
+    handleEvents([&] { return steps.calls >= 5; });
+    EXPECT_EQ(steps.calls, 5);
+    EXPECT_FALSE(render.isMoving());
+    render.removeHUD(&frames);
 }

@@ -22,6 +22,8 @@ void GLTest::SetUp()
         GTEST_SKIP() << "no OpenGL window: " << window.reason();
     }
     Rendering::Render& render = Rendering::Render::instance();
+    render.setDrawOnDemand(false);
+    GLWindow::resetCallbacks();
     render.setParams("", Vec3<double>(1.0, 1.0, 1.0), nullptr);
     render.setSize(1024, 728);
     render.setCameraSpeed(1.0f);

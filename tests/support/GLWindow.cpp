@@ -56,11 +56,22 @@ GLWindow::GLWindow()
         m_Reason = std::string("no X display to open a window on (DISPLAY=\"") + (name ? name : "") + "\")";
         return;
     }
-    // GLUT insists on a display callback; the tests draw by calling the engine directly.
-    glutDisplayFunc(noDisplay);
+    resetCallbacks();
     render.initGL();
     m_Available = true;
     waitUntilShown();
+}
+
+void GLWindow::resetCallbacks()
+{
+    // GLUT insists on a display callback.
+    glutDisplayFunc(noDisplay);
+    glutIdleFunc(nullptr);
+    glutMouseFunc(nullptr);
+    glutMotionFunc(nullptr);
+    glutPassiveMotionFunc(nullptr);
+    glutReshapeFunc(nullptr);
+    glutKeyboardFunc(nullptr);
 }
 
 std::string GLWindow::title() const

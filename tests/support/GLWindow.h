@@ -20,6 +20,9 @@ public:
 
     // The window's title as the window manager reads it.
     std::string title() const;
+    // GLUT's callbacks as the tests want them: a display callback that draws nothing (the
+    // tests draw by calling the engine), no idle, input or reshape callback.
+    static void resetCallbacks();
 
 private:
     GLWindow();
