@@ -1,0 +1,322 @@
+#include "Search.h"
+
+#include <algorithm>
+
+#include "Evaluation.h"
+
+namespace Draughts
+{
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+constexpr int c_MaxPly = 128;
+constexpr int c_Infinity = 32000;
+constexpr int c_NoMove = 255;
+// Scores this close to a win are wins at a known distance.
+constexpr int c_WinZone = Search::c_WinScore - 1000;
+
+// Per level: the deepest iteration, the amplitude of the deliberate misjudgements and the
+// percentage of moves played at random.
+struct Level
+{
+    int depth;
+    int noise;
+    int randomMoves;
+};
+constexpr Level c_Levels[10] = {{1, 150, 40}, {1, 100, 25}, {2, 60, 15}, {2, 40, 8}, {3, 25, 4},
+                                {4, 12, 0},   {6, 6, 0},    {8, 0, 0},   {12, 0, 0}, {c_MaxPly / 2, 0, 0}};
+
+// Win scores count from the root; the table keeps them counted from the position.
+int toTable(int score, int ply)
+{
+    return score > c_WinZone ? score + ply : score < -c_WinZone ? score - ply : score;
+}
+int fromTable(int score, int ply)
+{
+    return score > c_WinZone ? score - ply : score < -c_WinZone ? score + ply : score;
+}
+} // namespace
+
+Search::Search(std::size_t tableMegabytes) : m_Table(tableMegabytes), m_Plies(c_MaxPly + 1), m_Lines(c_MaxPly + 1)
+{
+    for (Ply& ply : m_Plies) {
+        ply.moves.reserve(64);
+        ply.order.reserve(64);
+    }
+}
+
+void Search::clear()
+{
+    m_Table.clear();
+    for (auto& row : m_Scores)
+        std::fill(std::begin(row), std::end(row), 0);
+}
+
+SearchResult Search::run(const Game& game, const SearchLimits& limits)
+{
+    // Earlier positions that can come back: those since the last man move or capture.
+    std::vector<std::uint64_t> history;
+    for (std::size_t ply = game.moves().size(); ply-- > 0;) {
+        const Move& move = game.moves()[ply];
+        const Position& before = game.positionBefore(ply);
+        if (move.isCapture() || !(before.kings() & Bits::maskOf(move.fromBit())))
+            break;
+        history.push_back(before.hash());
+    }
+    std::reverse(history.begin(), history.end());
+    if (game.result() != Result::Ongoing)
+        return SearchResult();
+    return runFrom(game.position(), history, static_cast<int>(history.size()), limits);
+}
+
+SearchResult Search::run(const Position& position, const SearchLimits& limits)
+{
+    return runFrom(position, {}, 0, limits);
+}
+
+SearchResult Search::runFrom(const Position& position, const std::vector<std::uint64_t>& history, int reversible,
+                             const SearchLimits& limits)
+{
+    const Clock::time_point start = Clock::now();
+    const Level level = c_Levels[std::clamp(limits.level, 1, 10) - 1];
+    m_Deadline = start + std::chrono::microseconds(static_cast<long long>(std::max(0.0, limits.seconds) * 1e6));
+    m_Stop = limits.stop;
+    m_Aborted = false;
+    m_Stopped = false;
+    m_CheckTime = false;
+    m_Nodes = 0;
+    m_History = history;
+    m_Noise = level.noise;
+    m_Seed = (limits.seed + 1) * 0xD1B54A32D192ED03ULL;
+    // Scores with mistakes in them must not outlive this search.
+    if (m_Noise > 0)
+        m_Table.clear();
+    m_Table.startSearch();
+    for (auto& row : m_Scores)
+        for (int& score : row)
+            score /= 4;
+    for (Ply& ply : m_Plies)
+        ply.killers[0] = ply.killers[1] = Move();
+
+    SearchResult result;
+    Ply& root = m_Plies[0];
+    root.hash = position.hash();
+    root.reversible = reversible;
+    MoveGenerator::generate(position, root.moves);
+    if (!root.moves.empty()) {
+        result.best = root.moves.front();
+        result.principalVariation = {result.best};
+    }
+    // A forced move needs no thought; the lowest levels play some moves at random.
+    bool think = root.moves.size() > 1;
+    if (think && Evaluation::noise(position.hash(), m_Seed ^ 1, 50) + 50 < level.randomMoves) {
+        const int pick = Evaluation::noise(position.hash(), m_Seed ^ 2, 1 << 20) + (1 << 20);
+        result.best = root.moves[static_cast<std::size_t>(pick) % root.moves.size()];
+        result.principalVariation = {result.best};
+        think = false;
+    }
+    int depthLimit = level.depth;
+    if (limits.maxDepth > 0)
+        depthLimit = std::min(depthLimit, limits.maxDepth);
+    for (int depth = 1; think && depth <= std::min(depthLimit, c_MaxPly / 2); ++depth) {
+        if (m_Stop && m_Stop->load(std::memory_order_relaxed)) {
+            m_Stopped = true;
+            break;
+        }
+        // The first iteration always completes, unless stopped, so that a move is known.
+        m_CheckTime = depth > 1;
+        m_Lines[0].clear();
+        const int score = search(position, depth, -c_Infinity, c_Infinity, 0);
+        if (m_Aborted) {
+            // A move that beat the previous best over a full search of it stands.
+            if (!m_Lines[0].empty()) {
+                result.best = m_Lines[0].front();
+                result.principalVariation = m_Lines[0];
+            }
+            break;
+        }
+        result.best = m_Lines[0].front();
+        result.principalVariation = m_Lines[0];
+        result.depth = depth;
+        result.score = score;
+        if (score > c_WinZone || score < -c_WinZone)
+            break;
+    }
+    result.nodes = m_Nodes;
+    result.stopped = m_Stopped;
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return result;
+}
+
+bool Search::timeUp()
+{
+    if ((m_Nodes & 255) != 0)
+        return false;
+    if (m_Stop && m_Stop->load(std::memory_order_relaxed)) {
+        m_Stopped = true;
+        return true;
+    }
+    return m_CheckTime && Clock::now() >= m_Deadline;
+}
+
+int Search::evaluate(const Position& position) const
+{
+    return Evaluation::evaluate(position) + Evaluation::noise(position.hash(), m_Seed, m_Noise);
+}
+
+bool Search::repeated(int ply) const
+{
+    const Ply& node = m_Plies[ply];
+    for (int back = 2; back <= node.reversible; back += 2) {
+        const int at = ply - back;
+        const std::uint64_t earlier =
+            at >= 0 ? m_Plies[at].hash
+                    : (static_cast<int>(m_History.size()) + at >= 0 ? m_History[m_History.size() + at] : 0);
+        if (earlier == node.hash)
+            return true;
+    }
+    return false;
+}
+
+void Search::order(const Position& position, Ply& node, int tableMove) const
+{
+    const std::size_t count = node.moves.size();
+    node.order.resize(count);
+    std::vector<int> scores(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Move& move = node.moves[i];
+        int score = m_Scores[move.fromBit()][move.toBit()];
+        if (static_cast<int>(i) == tableMove)
+            score = 1 << 30;
+        else if (move.isCapture())
+            score += Bits::count(move.capturedSet() & position.kings()) << 20;
+        else if (move == node.killers[0] || move == node.killers[1])
+            score += 1 << 24;
+        scores[i] = score;
+        node.order[i] = static_cast<int>(i);
+    }
+    std::stable_sort(node.order.begin(), node.order.end(), [&scores](int a, int b) { return scores[a] > scores[b]; });
+}
+
+int Search::search(const Position& position, int depth, int alpha, int beta, int ply)
+{
+    if (depth <= 0 || ply >= c_MaxPly - 1)
+        return quiesce(position, alpha, beta, ply);
+    ++m_Nodes;
+    if (timeUp()) {
+        m_Aborted = true;
+        return 0;
+    }
+    m_Lines[ply].clear();
+    Ply& node = m_Plies[ply];
+    if (ply > 0 && repeated(ply))
+        return 0;
+
+    const int alphaStart = alpha;
+    int tableMove = c_NoMove;
+    if (const TranspositionTable::Entry* entry = m_Table.probe(node.hash)) {
+        tableMove = entry->move;
+        const int score = fromTable(entry->score, ply);
+        if (ply > 0 && entry->depth >= depth &&
+            (entry->bound == TranspositionTable::Bound::Exact ||
+             (entry->bound == TranspositionTable::Bound::Lower && score >= beta) ||
+             (entry->bound == TranspositionTable::Bound::Upper && score <= alpha)))
+            return score;
+    }
+    if (ply > 0)
+        MoveGenerator::generate(position, node.moves);
+    if (node.moves.empty())
+        return -c_WinScore + ply;
+    // A forced move costs no depth.
+    const int nextDepth = node.moves.size() == 1 ? depth : depth - 1;
+    order(position, node, tableMove);
+
+    int best = -c_Infinity;
+    int bestIndex = c_NoMove;
+    Ply& child = m_Plies[ply + 1];
+    for (std::size_t i = 0; i < node.order.size(); ++i) {
+        const int index = node.order[i];
+        const Move move = node.moves[index];
+        const Position next = position.after(move);
+        const bool king = position.kings() & Bits::maskOf(move.fromBit());
+        child.hash = next.hash();
+        child.reversible = king && !move.isCapture() ? node.reversible + 1 : 0;
+        int score = 0;
+        if (i == 0) {
+            score = -search(next, nextDepth, -beta, -alpha, ply + 1);
+        } else {
+            score = -search(next, nextDepth, -alpha - 1, -alpha, ply + 1);
+            if (score > alpha && score < beta && !m_Aborted)
+                score = -search(next, nextDepth, -beta, -alpha, ply + 1);
+        }
+        if (m_Aborted)
+            return 0;
+        if (score <= best)
+            continue;
+        best = score;
+        bestIndex = index < c_NoMove ? index : c_NoMove;
+        if (score <= alpha)
+            continue;
+        alpha = score;
+        std::vector<Move>& line = m_Lines[ply];
+        line.assign(1, move);
+        line.insert(line.end(), m_Lines[ply + 1].begin(), m_Lines[ply + 1].end());
+        if (score >= beta) {
+            if (!move.isCapture()) {
+                if (move != node.killers[0]) {
+                    node.killers[1] = node.killers[0];
+                    node.killers[0] = move;
+                }
+                m_Scores[move.fromBit()][move.toBit()] += depth * depth;
+            }
+            break;
+        }
+    }
+    const TranspositionTable::Bound bound = best >= beta        ? TranspositionTable::Bound::Lower
+                                            : best > alphaStart ? TranspositionTable::Bound::Exact
+                                                                : TranspositionTable::Bound::Upper;
+    m_Table.store(node.hash, toTable(best, ply), depth, bound, bestIndex);
+    return best;
+}
+
+int Search::quiesce(const Position& position, int alpha, int beta, int ply)
+{
+    ++m_Nodes;
+    if (timeUp()) {
+        m_Aborted = true;
+        return 0;
+    }
+    m_Lines[ply].clear();
+    Ply& node = m_Plies[ply];
+    if (!MoveGenerator::mustCapture(position)) {
+        if (MoveGenerator::count(position, node.moves) == 0)
+            return -c_WinScore + ply;
+        return evaluate(position);
+    }
+    if (ply >= c_MaxPly - 1)
+        return evaluate(position);
+    // Captures are compulsory: no standing pat while one is pending.
+    MoveGenerator::generate(position, node.moves);
+    int best = -c_Infinity;
+    for (std::size_t i = 0; i < node.moves.size(); ++i) {
+        const Move move = node.moves[i];
+        const int score = -quiesce(position.after(move), -beta, -alpha, ply + 1);
+        if (m_Aborted)
+            return 0;
+        if (score <= best)
+            continue;
+        best = score;
+        if (score <= alpha)
+            continue;
+        alpha = score;
+        std::vector<Move>& line = m_Lines[ply];
+        line.assign(1, move);
+        line.insert(line.end(), m_Lines[ply + 1].begin(), m_Lines[ply + 1].end());
+        if (score >= beta)
+            break;
+    }
+    return best;
+}
+
+} // namespace Draughts

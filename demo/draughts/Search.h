@@ -1,0 +1,108 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "Game.h"
+#include "TranspositionTable.h"
+
+namespace Draughts
+{
+
+// How long and how well to search.
+struct SearchLimits
+{
+    // Time for the move; the answer comes within it (plus the last few hundred positions),
+    // except that the first, shallowest iteration always completes.
+    double seconds = 1.0;
+    // 1 (a beginner can win) to 10 (the full time, no mistakes on purpose).
+    int level = 10;
+    // Deepest iteration, 0 for the level's own limit.
+    int maxDepth = 0;
+    // When set (from any thread), the search returns at once with what it has. The caller owns
+    // the flag and clears it before starting the next search.
+    const std::atomic<bool>* stop = nullptr;
+    // Varies the lower levels' deliberate mistakes from one game to the next.
+    std::uint64_t seed = 0;
+};
+
+// What a search found.
+struct SearchResult
+{
+    // One of the position's legal moves; empty only when there is none.
+    Move best;
+    // The expected line of play from the best move on (at least the best move).
+    std::vector<Move> principalVariation;
+    // The last depth searched completely (0 when the move was forced or nothing completed).
+    int depth = 0;
+    // From the side to move's point of view, in hundredths of a man; beyond c_WinScore - 1000
+    // it is a win in (c_WinScore - score) plies.
+    int score = 0;
+    // Positions visited.
+    std::uint64_t nodes = 0;
+    double seconds = 0.0;
+    // True when the stop flag ended the search.
+    bool stopped = false;
+};
+
+// The computer opponent: alpha-beta search with iterative deepening, a transposition table,
+// move ordering (table move, killer moves, history) and a quiescence search of captures, over
+// Evaluation. Meant to run on a worker thread: run() returns within the time given or at once
+// when the stop flag is set, and never touches anything but the object and its arguments.
+// One search at a time per object; the object may be reused (it keeps its table).
+class Search
+{
+public:
+    static constexpr int c_WinScore = 30000;
+
+    // A search with a transposition table of about the given size, allocated now.
+    explicit Search(std::size_t tableMegabytes = 16);
+
+    // Searches the game's current position. Repetitions of the game's earlier positions count
+    // as draws. Pass a game no other thread changes meanwhile (a copy). With no legal move
+    // (the game is over) the result's move is empty.
+    SearchResult run(const Game& game, const SearchLimits& limits);
+    // The same from a position without history.
+    SearchResult run(const Position& position, const SearchLimits& limits);
+    // Forgets what earlier searches learnt (a new game).
+    void clear();
+
+private:
+    struct Ply
+    {
+        MoveList moves;
+        std::vector<int> order;
+        Move killers[2];
+        std::uint64_t hash = 0;
+        // Plies in a row without a man move or capture up to this one.
+        int reversible = 0;
+    };
+
+    SearchResult runFrom(const Position& position, const std::vector<std::uint64_t>& history, int reversible,
+                         const SearchLimits& limits);
+    int search(const Position& position, int depth, int alpha, int beta, int ply);
+    int quiesce(const Position& position, int alpha, int beta, int ply);
+    int evaluate(const Position& position) const;
+    bool repeated(int ply) const;
+    void order(const Position& position, Ply& node, int tableMove) const;
+    bool timeUp();
+
+    TranspositionTable m_Table;
+    std::vector<Ply> m_Plies;
+    std::vector<std::vector<Move>> m_Lines;
+    std::vector<std::uint64_t> m_History;
+    int m_HistoryReversible = 0;
+    int m_Scores[64][64] = {};
+    std::uint64_t m_Nodes = 0;
+    std::uint64_t m_Seed = 0;
+    int m_Noise = 0;
+    bool m_Aborted = false;
+    bool m_Stopped = false;
+    bool m_CheckTime = false;
+    const std::atomic<bool>* m_Stop = nullptr;
+    std::chrono::steady_clock::time_point m_Deadline;
+};
+
+} // namespace Draughts

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <thread>
+
+#include "Search.h"
+
+using namespace Draughts;
+
+namespace
+{
+Position fen(const std::string& text)
+{
+    Position position;
+    std::string error;
+    EXPECT_TRUE(Position::fromFen(text, position, error)) << error;
+    return position;
+}
+
+bool isLegal(const Position& position, const Move& move)
+{
+    MoveList moves;
+    MoveGenerator::generate(position, moves);
+    for (const Move& legal : moves)
+        if (legal.sameAs(move))
+            return true;
+    return false;
+}
+
+SearchLimits depthLimits(int level, int depth, std::uint64_t seed = 0)
+{
+    SearchLimits limits;
+    limits.seconds = 60;
+    limits.level = level;
+    limits.maxDepth = depth;
+    limits.seed = seed;
+    return limits;
+}
+} // namespace
+
+TEST(Search, NeverAnIllegalMoveAtAnyLevel)
+{
+    std::mt19937 random(4242);
+    Search search(1);
+    Game game;
+    int empty = 0;
+    for (int round = 0; round < 400; ++round) {
+        // Positions from a random game, and random boards with kings.
+        Position position = game.position();
+        if (round % 2 == 1) {
+            position = Position();
+            for (int i = 0, pieces = 1 + static_cast<int>(random() % 20); i < pieces; ++i) {
+                const int square = 1 + static_cast<int>(random() % 50);
+                const bool king = random() % 3 == 0 || square <= 5 || square >= 46;
+                position.set(square, random() % 2 ? (king ? Piece::WhiteKing : Piece::WhiteMan)
+                                                  : (king ? Piece::BlackKing : Piece::BlackMan));
+            }
+            position.setSideToMove(random() % 2 ? Color::White : Color::Black);
+        }
+        const SearchResult result = search.run(position, depthLimits(1 + round % 10, 1 + round % 4, round));
+        MoveList moves;
+        MoveGenerator::generate(position, moves);
+        if (moves.empty()) {
+            EXPECT_TRUE(result.best.isEmpty());
+            ++empty;
+            continue;
+        }
+        ASSERT_TRUE(isLegal(position, result.best)) << position.toFen() << " " << result.best.toString();
+        ASSERT_FALSE(result.principalVariation.empty());
+        EXPECT_TRUE(result.principalVariation.front() == result.best);
+        for (const Move& move : result.principalVariation) {
+            ASSERT_TRUE(isLegal(position, move)) << "line through " << position.toFen();
+            position = position.after(move);
+        }
+        if (game.result() != Result::Ongoing)
+            game = Game();
+        const MoveList choices = game.legalMoves();
+        game.play(choices[random() % choices.size()]);
+    }
+    EXPECT_GT(empty, 0);
+}
+
+TEST(Search, FindsAShotAndAWin)
+{
+    // 32-27 gives a man to take two; every other move loses two.
+    Search search;
+    const SearchResult shot = search.run(fen("W:W11,16,17,21,32,38:B14,23,24,31,36,40"), depthLimits(10, 6));
+    EXPECT_EQ(shot.best.toString(), "32-27");
+    EXPECT_EQ(shot.depth, 6);
+    EXPECT_GT(shot.score, 150);
+
+    // Either capture takes the last black piece: a win in one ply, found without going deeper.
+    Game game(fen("W:W28,29:B23"));
+    const SearchResult win = search.run(game, depthLimits(10, 20));
+    EXPECT_EQ(win.score, Search::c_WinScore - 1);
+    EXPECT_EQ(win.depth, 1);
+    // Nothing to search once the game is over.
+    game.declareResult(Result::Draw);
+    EXPECT_TRUE(search.run(game, depthLimits(10, 20)).best.isEmpty());
+}
+
+TEST(Search, LowerLevelsVaryAndTheTopLevelDoesNot)
+{
+    Search search(1);
+    std::set<std::string> beginner, master;
+    for (std::uint64_t seed = 0; seed < 12; ++seed) {
+        beginner.insert(search.run(Position::initial(), depthLimits(1, 0, seed)).best.toString());
+        master.insert(search.run(Position::initial(), depthLimits(10, 4, seed)).best.toString());
+    }
+    EXPECT_GE(beginner.size(), 3u);
+    EXPECT_EQ(master.size(), 1u);
+}
+
+TEST(Search, StopsAtOnceWhenAsked)
+{
+    Search search;
+    std::atomic<bool> stop{true};
+    SearchLimits limits;
+    limits.seconds = 600;
+    limits.stop = &stop;
+    // Stopped before it starts: still a legal move.
+    SearchResult result = search.run(Position::initial(), limits);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_TRUE(isLegal(Position::initial(), result.best));
+    EXPECT_EQ(result.nodes, 0u);
+
+    // Stopped from another thread while it searches for ten minutes.
+    stop = false;
+    std::thread worker([&] { result = search.run(Position::initial(), limits); });
+    stop = true;
+    worker.join();
+    EXPECT_TRUE(result.stopped);
+    EXPECT_LT(result.seconds, 60.0);
+    EXPECT_TRUE(isLegal(Position::initial(), result.best));
+}
+
+TEST(Search, TheTopLevelUsesItsTimeAndNoMore)
+{
+    Search search;
+    SearchLimits limits;
+    limits.seconds = 0.3;
+    const SearchResult result = search.run(Position::initial(), limits);
+    EXPECT_FALSE(result.stopped);
+    EXPECT_GE(result.seconds, 0.3);
+    // Generous: the machine is shared and the sanitizers slow every position down.
+    EXPECT_LE(result.seconds, 0.3 * 1.1 + 0.1);
+    EXPECT_GE(result.depth, 3);
+}
