@@ -13,7 +13,6 @@ install(TARGETS Tessellon EXPORT TessellonTargets
 # Every header is public but these, which only the library's own sources include.
 set(tessellon_internal_headers
   reader/ASEScanner.h          # the ASE reader's tokenizer
-  reader/InputFile.h           # how the readers open files
   rendering/MaterialTexture.h  # how meshes make their material textures (and tests replace it)
 )
 foreach(dir math core reader rendering)
