@@ -22,6 +22,44 @@ constexpr std::uint64_t c_MinimumRecovered = 10 * c_MiB;
 
 // Set once the cache is gone, so textures destroyed later at exit do not reach it.
 bool g_ImageManagerDestroyed = false;
+std::terminate_handler g_PreviousTerminateHandler = nullptr;
+
+[[noreturn]] void endWithoutMemory()
+{
+    std::cout << c_NotEnoughMemory << std::endl;
+    std::exit(-1);
+}
+
+// Memory exhaustion that nothing handled ends the process as the memory policy always has;
+// any other reason to terminate is left to the handler installed before.
+[[noreturn]] void terminateHandler()
+{
+    if (const std::exception_ptr current = std::current_exception()) {
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::bad_alloc&) {
+            endWithoutMemory();
+        } catch (...) {
+        }
+    }
+    if (g_PreviousTerminateHandler)
+        g_PreviousTerminateHandler();
+    std::abort();
+}
+
+// No new-handler while the pictures are halved: a reduction that cannot get memory fails
+// there (its picture stays whole) instead of coming back into the policy.
+class NewHandlerPause
+{
+public:
+    NewHandlerPause() : m_Handler(std::set_new_handler(nullptr)) {}
+    ~NewHandlerPause() { std::set_new_handler(m_Handler); }
+    NewHandlerPause(const NewHandlerPause&) = delete;
+    NewHandlerPause& operator=(const NewHandlerPause&) = delete;
+
+private:
+    std::new_handler m_Handler;
+};
 } // namespace
 
 ImageManager& ImageManager::instance()
@@ -31,8 +69,10 @@ ImageManager& ImageManager::instance()
 }
 
 ImageManager::ImageManager()
-    : m_TotalMemoryUsed(0), m_PreviousNewHandler(std::set_new_handler(Core::ImagesManagerNewHandler))
+    : m_TotalMemoryUsed(0), m_PreviousNewHandler(std::set_new_handler(Core::ImagesManagerNewHandler)),
+      m_PreviousTerminateHandler(std::set_terminate(terminateHandler))
 {
+    g_PreviousTerminateHandler = m_PreviousTerminateHandler;
 }
 
 ImageManager::~ImageManager()
@@ -40,6 +80,8 @@ ImageManager::~ImageManager()
     // The handler would reach this cache after its destruction.
     if (std::get_new_handler() == Core::ImagesManagerNewHandler)
         std::set_new_handler(m_PreviousNewHandler);
+    if (std::get_terminate() == terminateHandler)
+        std::set_terminate(m_PreviousTerminateHandler);
     for (Rendering::Texture* texture : m_Textures)
         texture->forgetImages();
     for (auto& entry : m_Images)
@@ -90,9 +132,13 @@ void ImageManager::initGL()
 
 void ImageManager::manageMemory()
 {
-    // The reductions allocate too: a failure among them must fail there (that picture stays
-    // as it is) instead of coming back into this policy.
-    const std::new_handler handler = std::set_new_handler(nullptr);
+    if (!relieveMemory())
+        endWithoutMemory();
+}
+
+bool ImageManager::relieveMemory()
+{
+    const NewHandlerPause pause;
     const std::uint64_t before = m_TotalMemoryUsed;
     for (auto& entry : m_Images) {
         m_TotalMemoryUsed -= entry.second->getMemoryUsage();
@@ -100,12 +146,10 @@ void ImageManager::manageMemory()
         m_TotalMemoryUsed += entry.second->getMemoryUsage();
     }
     const std::uint64_t freed = before - m_TotalMemoryUsed;
-    if (freed < c_MinimumRecovered) {
-        std::cout << c_NotEnoughMemory << std::endl;
-        std::exit(-1);
-    }
+    if (freed < c_MinimumRecovered)
+        return false;
     std::cout << c_Recovered << freed / c_MiB << c_RecoveredUnit << std::endl;
-    std::set_new_handler(handler);
+    return true;
 }
 
 void ImageManager::registerTexture(Rendering::Texture* texture)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <new>
 #include <set>
@@ -18,12 +19,16 @@ namespace Core
 // The process-wide cache of decoded pictures, keyed by file path: a picture used by many
 // textures is decoded once and shared (no reference count). It owns the pictures, counts
 // their pixel bytes, and answers memory exhaustion: its new-handler halves every cached
-// picture once and ends the process when that frees less than 10 MiB.
+// picture once; when that frees less than 10 MiB the failed allocation throws
+// std::bad_alloc, so that code which handles its own failure (new (std::nothrow), a caught
+// exception) goes on. An uncaught std::bad_alloc ends the process with "Not enought memory,
+// This application will be closed !" and status -1 (the cache's terminate handler).
 class ImageManager
 {
 public:
-    // The cache, created on first use (which installs its new-handler) and destroyed at
-    // process exit (which deletes every picture and puts the previous handler back).
+    // The cache, created on first use (which installs its new-handler and terminate handler)
+    // and destroyed at process exit (which deletes every picture and puts the previous
+    // handlers back).
     static ImageManager& instance();
 
     ImageManager(const ImageManager&) = delete;
@@ -43,6 +48,9 @@ public:
     // 10 MiB were freed; otherwise prints "Not enought memory, This application will be
     // closed !" and ends the process with status -1.
     void manageMemory();
+    // The same halving, for the new-handler: true (with the "Recovered memory" line) when at
+    // least 10 MiB were freed, false and silent otherwise.
+    bool relieveMemory();
 
     // Textures register themselves so that they stop pointing at a picture the cache
     // deletes; unregistering is safe during process exit, after the cache is gone.
@@ -56,6 +64,7 @@ private:
     std::map<std::string, Rendering::Image*> m_Images;
     std::uint64_t m_TotalMemoryUsed;
     std::new_handler m_PreviousNewHandler;
+    std::terminate_handler m_PreviousTerminateHandler;
     std::set<Rendering::Texture*> m_Textures;
 };
 

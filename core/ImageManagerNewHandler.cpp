@@ -1,5 +1,7 @@
 #include "core/ImageManagerNewHandler.h"
 
+#include <new>
+
 #include "core/ImageManager.h"
 
 namespace Core
@@ -15,7 +17,8 @@ ImageManagerNewHandler::ImageManagerNewHandler() : m_ImageManager(&ImageManager:
 
 void ImageManagerNewHandler::operator()()
 {
-    m_ImageManager->manageMemory();
+    if (!m_ImageManager->relieveMemory())
+        throw std::bad_alloc();
 }
 
 void ImagesManagerNewHandler()

@@ -5,7 +5,9 @@ namespace Core
 
 class ImageManager;
 
-// The function object behind the cache's new-handler: it runs the cache's memory policy.
+// The function object behind the cache's new-handler: it runs the cache's memory policy and,
+// when that cannot free enough, throws std::bad_alloc as a new-handler that cannot make
+// memory available must (std::nothrow allocations then give null).
 class ImageManagerNewHandler
 {
 public:
@@ -15,7 +17,7 @@ public:
     ImageManagerNewHandler(const ImageManagerNewHandler&) = delete;
     ImageManagerNewHandler& operator=(const ImageManagerNewHandler&) = delete;
 
-    // Runs ImageManager::manageMemory().
+    // Runs ImageManager::relieveMemory(); throws std::bad_alloc when it freed too little.
     void operator()();
 
 private:

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -370,12 +371,22 @@ void ASEReader::start(Rendering::Mesh* mesh, const std::string& path)
 bool ASEReader::load(const std::string& path, Rendering::Mesh* mesh)
 {
     start(mesh, path);
-    FileBytes file;
-    if (!file.open(path)) {
-        std::cout << "Couldn't find/load mesh : \"" << path << "\"" << std::endl;
-        return false;
+    try {
+        FileBytes file;
+        if (!file.open(path)) {
+            std::cout << "Couldn't find/load mesh : \"" << path << "\"" << std::endl;
+            return false;
+        }
+        return parseBytes(file.data(), file.size());
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
     }
-    return parseBytes(file.data(), file.size());
+}
+
+bool ASEReader::outOfMemory() const
+{
+    std::cout << "[ASEReader]> Not enough memory to read \"" << m_Path << "\"." << std::endl;
+    return false;
 }
 
 bool ASEReader::loadFromMemory(const char* data, std::size_t size, const std::string& path, Rendering::Mesh* mesh)
@@ -394,12 +405,17 @@ bool ASEReader::parseBytes(const char* data, std::size_t size)
 {
     if (!m_Mesh)
         return true;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    if (size >= 2 && ((bytes[0] == 0xff && bytes[1] == 0xfe) || (bytes[0] == 0xfe && bytes[1] == 0xff))) {
-        const std::string text = decodeUtf16(bytes + 2, size - 2, bytes[0] == 0xfe);
-        return parseText(text.data(), text.data() + text.size());
+    // A model larger than the memory left fails its own load; what was read stays in the mesh.
+    try {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+        if (size >= 2 && ((bytes[0] == 0xff && bytes[1] == 0xfe) || (bytes[0] == 0xfe && bytes[1] == 0xff))) {
+            const std::string text = decodeUtf16(bytes + 2, size - 2, bytes[0] == 0xfe);
+            return parseText(text.data(), text.data() + text.size());
+        }
+        return parseText(data, data + size);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
     }
-    return parseText(data, data + size);
 }
 
 bool ASEReader::parseText(const char* begin, const char* end)

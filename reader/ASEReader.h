@@ -40,15 +40,19 @@ public:
     ~ASEReader();
 
     // Each load and parse starts from a clean state: no material of an earlier text is seen.
+    // When memory runs out, each prints "[ASEReader]> Not enough memory to read "<path>"."
+    // and gives false; what was read stays in the mesh.
     // Reads the file at `path` into `mesh`. False only when the file cannot be read
-    // ("Couldn't find/load mesh : "<path>""); a file with structure errors still gives
-    // true and keeps what was read ("[ASEReader]> Bad structure in ASE file." for each).
+    // ("Couldn't find/load mesh : "<path>"") or memory runs out; a file with structure
+    // errors still gives true and keeps what was read ("[ASEReader]> Bad structure in ASE
+    // file." for each).
     bool load(const std::string& path, Rendering::Mesh* mesh);
     // Reads `size` bytes of ASE text into `mesh` as if they were the content of the file
-    // at `path` (bare bitmap names are taken from that file's folder). Always true.
+    // at `path` (bare bitmap names are taken from that file's folder). True unless memory
+    // runs out.
     bool loadFromMemory(const char* data, std::size_t size, const std::string& path, Rendering::Mesh* mesh);
-    // Reads ASE text into the mesh and path of the last load. Always true; with no mesh
-    // given yet it reads nothing.
+    // Reads ASE text into the mesh and path of the last load. True unless memory runs out;
+    // with no mesh given yet it reads nothing.
     bool parse(const std::string& text);
 
     // Each reads one block from the stream, starting just after the block's keyword, into
@@ -72,6 +76,7 @@ private:
     // Points the reader at a mesh and path with an empty material table.
     void start(Rendering::Mesh* mesh, const std::string& path);
     bool parseBytes(const char* data, std::size_t size);
+    bool outOfMemory() const;
     bool parseText(const char* begin, const char* end);
     bool parseFromStream(std::stringstream& stream, bool (ASEReader::*block)(ASEScanner&));
 

@@ -48,6 +48,8 @@ struct Decoding
     jpeg_progress_mgr progress;
     jpeg_decompress_struct cinfo;
     bool created = false;
+    // Pixels for a Rendering::Image come from its allocator; for simage_jpeg_load, new[].
+    bool forImage = false;
     unsigned char* pixels = nullptr;
     int components = 0;
     Reason failure = c_DataError;
@@ -89,7 +91,8 @@ bool decode(Decoding& d, std::istream& stream, const std::string& name)
     const std::size_t height = d.cinfo.output_height;
     JSAMPARRAY row = (*d.cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.cinfo), JPOOL_IMAGE,
                                                   static_cast<JDIMENSION>(stride), 1);
-    d.pixels = new (std::nothrow) unsigned char[stride * height];
+    const std::uint64_t bytes = std::uint64_t(stride) * height;
+    d.pixels = d.forImage ? Rendering::Image::allocatePixels(bytes) : new (std::nothrow) unsigned char[bytes];
     if (!d.pixels) {
         d.failure = c_MemoryError;
         return false;
@@ -105,17 +108,27 @@ bool decode(Decoding& d, std::istream& stream, const std::string& name)
     return true;
 }
 
-unsigned char* load(std::istream& stream, int* width, int* height, int* components, const std::string& name)
+void freePixels(const Decoding& d)
+{
+    if (d.forImage && d.pixels)
+        Rendering::Image::freePixels(d.pixels);
+    else
+        delete[] d.pixels;
+}
+
+unsigned char* load(std::istream& stream, int* width, int* height, int* components, const std::string& name,
+                    bool forImage)
 {
     jpegerror = c_NoError;
     Decoding d;
+    d.forImage = forImage;
     d.cinfo.err = jpeg_std_error(&d.jerr.pub);
     d.jerr.pub.error_exit = my_error_exit;
     const bool decoded = decode(d, stream, name);
     if (d.created)
         jpeg_destroy_decompress(&d.cinfo);
     if (!decoded) {
-        delete[] d.pixels;
+        freePixels(d);
         jpegerror = d.failure;
         return nullptr;
     }
@@ -155,21 +168,21 @@ bool readJPEGFile(const std::string& path, Rendering::Image* image)
 bool readJPEGStream(std::istream& stream, Rendering::Image* image, const std::string& name)
 {
     int width = 0, height = 0, components = 0;
-    unsigned char* pixels = load(stream, &width, &height, &components, name);
+    unsigned char* pixels = load(stream, &width, &height, &components, name, true);
     if (!pixels)
         return false;
     const GLenum format = formatOf(components);
     if (format == 0) {
-        delete[] pixels;
+        Rendering::Image::freePixels(pixels);
         return false;
     }
-    image->setData(width, height, 1, static_cast<int>(format), format, GL_UNSIGNED_BYTE, pixels);
+    image->setPixels(width, height, 1, static_cast<int>(format), format, GL_UNSIGNED_BYTE, pixels);
     return true;
 }
 
 unsigned char* simage_jpeg_load(std::istream& stream, int* width, int* height, int* components)
 {
-    return load(stream, width, height, components, c_StreamName);
+    return load(stream, width, height, components, c_StreamName, false);
 }
 
 int simage_jpeg_identify(const char*, const unsigned char* header, int headerlen)

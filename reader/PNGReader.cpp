@@ -37,6 +37,7 @@ struct Decoding
     png_infop info = nullptr;
     png_infop endInfo = nullptr;
     unsigned char* pixels = nullptr;
+    std::uint64_t pixelBytes = 0;
     png_bytep* rows = nullptr;
     char message[256] = {};
     png_uint_32 width = 0;
@@ -119,7 +120,8 @@ bool decode(Decoding& d, std::istream& stream, const std::string& name)
     const std::uint64_t rowBytes = png_get_rowbytes(d.png, d.info);
     d.channels = png_get_channels(d.png, d.info);
 
-    d.pixels = new (std::nothrow) unsigned char[rowBytes * d.height];
+    d.pixelBytes = rowBytes * d.height;
+    d.pixels = Rendering::Image::allocatePixels(d.pixelBytes);
     d.rows = new (std::nothrow) png_bytep[d.height];
     if (!d.pixels || !d.rows)
         png_error(d.png, c_OutOfMemory);
@@ -195,12 +197,13 @@ bool readPNGStream(std::istream& stream, Rendering::Image* image, const std::str
     if (decoded && format == 0)
         std::cout << c_FormatError << std::endl;
     if (format == 0) {
-        delete[] d.pixels;
+        if (d.pixels)
+            Rendering::Image::freePixels(d.pixels);
         return false;
     }
     const GLenum type = d.bitDepth <= 8 ? GL_UNSIGNED_BYTE : GL_UNSIGNED_SHORT;
-    image->setData(static_cast<int>(d.width), static_cast<int>(d.height), 1, static_cast<int>(format), format, type,
-                   d.pixels);
+    image->setPixels(static_cast<int>(d.width), static_cast<int>(d.height), 1, static_cast<int>(format), format, type,
+                     d.pixels);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <new>
@@ -32,11 +33,29 @@ std::uint64_t dimension(int value)
 {
     return value > 0 ? static_cast<std::uint64_t>(value) : 0;
 }
+
+// Reader buffers come from malloc, so that a reduction can shrink them where they lie with
+// realloc; the new-handler runs between attempts as operator new runs it.
+unsigned char* allocateWithHandler(std::uint64_t bytes)
+{
+    for (;;) {
+        if (void* block = std::malloc(bytes ? bytes : 1))
+            return static_cast<unsigned char*>(block);
+        const std::new_handler handler = std::get_new_handler();
+        if (!handler)
+            return nullptr;
+        try {
+            handler();
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    }
+}
 } // namespace
 
 Image::Image()
     : m_IsReduced(false), m_Width(0), m_ImageDepth(0), m_Height(0), m_InternalFormat(0), m_Id(0), m_Format(0),
-      m_Type(0), m_Data(nullptr)
+      m_Type(0), m_Data(nullptr), m_FromMalloc(false)
 {
 }
 
@@ -50,7 +69,8 @@ Image::Image(const std::string& path) : Image()
 
 Image::Image(const Image& other)
     : m_IsReduced(false), m_Width(other.m_Width), m_ImageDepth(other.m_ImageDepth), m_Height(other.m_Height),
-      m_InternalFormat(other.m_InternalFormat), m_Id(0), m_Format(other.m_Format), m_Type(other.m_Type), m_Data(nullptr)
+      m_InternalFormat(other.m_InternalFormat), m_Id(0), m_Format(other.m_Format), m_Type(other.m_Type), m_Data(nullptr),
+      m_FromMalloc(false)
 {
     if (!other.m_Data)
         return;
@@ -78,7 +98,7 @@ void Image::setData(int width, int height, int depth, int internalFormat, unsign
                     unsigned char* data)
 {
     if (m_Data != data)
-        delete[] m_Data;
+        releaseData();
     m_Width = width;
     m_Height = height;
     m_ImageDepth = depth;
@@ -88,12 +108,38 @@ void Image::setData(int width, int height, int depth, int internalFormat, unsign
     m_Data = data;
 }
 
+void Image::setPixels(int width, int height, int depth, int internalFormat, unsigned int format, unsigned int type,
+                      unsigned char* data)
+{
+    setData(width, height, depth, internalFormat, format, type, data);
+    m_FromMalloc = data != nullptr;
+}
+
+unsigned char* Image::allocatePixels(std::uint64_t bytes)
+{
+    return allocateWithHandler(bytes);
+}
+
+void Image::freePixels(unsigned char* data)
+{
+    std::free(data);
+}
+
+void Image::releaseData()
+{
+    if (m_FromMalloc)
+        std::free(m_Data);
+    else
+        delete[] m_Data;
+    m_Data = nullptr;
+    m_FromMalloc = false;
+}
+
 void Image::unLoad()
 {
     m_Width = m_ImageDepth = m_Height = m_InternalFormat = 0;
     m_Format = m_Type = 0;
-    delete[] m_Data;
-    m_Data = nullptr;
+    releaseData();
 }
 
 unsigned int Image::getBytesPerPixel() const
@@ -159,12 +205,15 @@ void Image::reduceToLimit()
     const std::uint64_t total = getMemoryUsage();
     const std::uint64_t row = dimension(m_Width) * b;
     const std::uint64_t quarter = total / 4;
-    unsigned char* reduced = new (std::nothrow) unsigned char[quarter];
+    // A reader's buffer is reduced where it lies (the kept bytes never overtake the ones
+    // still to be read) and then shrunk, which needs no new memory.
+    unsigned char* reduced = m_FromMalloc ? m_Data : new (std::nothrow) unsigned char[quarter];
     if (!reduced)
         return;
     // The allocation may have run the memory policy, which halves this picture too.
     if (m_IsReduced) {
-        delete[] reduced;
+        if (reduced != m_Data)
+            delete[] reduced;
         return;
     }
 
@@ -175,8 +224,13 @@ void Image::reduceToLimit()
         for (std::uint64_t i = s; i < s + b && i < total && d < quarter; ++i)
             reduced[d++] = m_Data[i];
     }
-    delete[] m_Data;
-    m_Data = reduced;
+    if (m_FromMalloc) {
+        if (void* smaller = std::realloc(m_Data, quarter ? quarter : 1))
+            m_Data = static_cast<unsigned char*>(smaller);
+    } else {
+        delete[] m_Data;
+        m_Data = reduced;
+    }
     m_Width /= 2;
     m_Height /= 2;
 

@@ -29,10 +29,18 @@ public:
 
     // Chooses the reader by the path's extension; true when it decoded the picture.
     bool load(const std::string& path);
-    // Called by the readers: stores the picture and takes ownership of `data` (new[]).
-    // A buffer held before is freed.
+    // Stores the picture and takes ownership of `data` (new[]). A buffer held before is freed.
     void setData(int width, int height, int depth, int internalFormat, unsigned int format, unsigned int type,
                  unsigned char* data);
+    // Called by the readers: as setData, for a buffer made by allocatePixels.
+    void setPixels(int width, int height, int depth, int internalFormat, unsigned int format, unsigned int type,
+                   unsigned char* data);
+    // A pixel buffer of `bytes` bytes for setPixels, or null when there is no memory for it
+    // even after the new-handler (the picture cache's memory policy) has run. A reduction
+    // shrinks such a buffer where it lies, without needing a smaller one first.
+    static unsigned char* allocatePixels(std::uint64_t bytes);
+    // Frees a buffer from allocatePixels that was not handed to setPixels.
+    static void freePixels(unsigned char* data);
     // Frees the pixels and clears every field but the texture name and the reduced flag.
     void unLoad();
     bool isLoaded() const { return m_Data != nullptr; }
@@ -52,8 +60,9 @@ public:
     // Halves the picture once by keeping one pixel of every 2 x 2 block; a picture that
     // had a texture object is uploaded under a new one and the old one deleted (the others
     // are uploaded by initGL or their first apply). A second call prints
-    // "Already Reduced ..." and changes nothing; when the smaller buffer cannot be
-    // allocated the picture is left as it was.
+    // "Already Reduced ..." and changes nothing. A buffer from allocatePixels shrinks where
+    // it lies; for another, a smaller buffer is allocated, and when it cannot be the
+    // picture is left as it was.
     void reduceToLimit();
     // Binds the picture on the active texture unit; a loaded picture without texture
     // object (added after the start-up upload) is uploaded first. When the render has a
@@ -78,6 +87,9 @@ public:
     bool isReduced() const { return m_IsReduced; }
 
 private:
+    // Frees m_Data as it was allocated.
+    void releaseData();
+
     bool m_IsReduced;
     int m_Width;
     int m_ImageDepth;
@@ -87,6 +99,8 @@ private:
     unsigned int m_Format; // GLenum
     unsigned int m_Type;   // GLenum
     unsigned char* m_Data;
+    // m_Data came from allocatePixels (malloc) rather than new[].
+    bool m_FromMalloc;
 };
 
 } // namespace Rendering

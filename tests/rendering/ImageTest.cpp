@@ -76,6 +76,28 @@ TEST(Image, ReductionKeepsOnePixelOfEveryBlockOnce)
             }
 }
 
+// A reader's buffer is reduced where it lies (AddressSanitizer's realloc always moves) and
+// keeps the same pixels as a copy.
+TEST(Image, ReductionInPlaceKeepsWhatACopyKeeps)
+{
+    for (GLenum format : {GL_RGB, GL_LUMINANCE_ALPHA}) {
+        Image copied, inPlace;
+        fill(copied, 513, 301, format, GL_UNSIGNED_SHORT);
+        const std::uint64_t bytes = copied.getMemoryUsage();
+        unsigned char* pixels = Image::allocatePixels(bytes);
+        ASSERT_NE(pixels, nullptr);
+        std::memcpy(pixels, copied.getData(), bytes);
+        inPlace.setPixels(513, 301, 1, 0, format, GL_UNSIGNED_SHORT, pixels);
+        copied.reduceToLimit();
+        inPlace.reduceToLimit();
+#ifndef __SANITIZE_ADDRESS__
+        EXPECT_EQ(inPlace.getData(), pixels);
+#endif
+        ASSERT_EQ(inPlace.getMemoryUsage(), copied.getMemoryUsage());
+        EXPECT_EQ(std::memcmp(inPlace.getData(), copied.getData(), copied.getMemoryUsage()), 0);
+    }
+}
+
 TEST(Image, CopyHasItsOwnPixelsAndNoTextureObject)
 {
     Image image;
