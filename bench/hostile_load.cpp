@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -51,8 +52,9 @@ std::string lyingAse(int objects)
     return text;
 }
 
-// An 8 x 8 picture encoded by libjpeg, grey or colour, baseline or progressive.
-std::string smallJpeg(int components, bool progressive)
+// A width x height picture encoded by libjpeg, grey or colour, baseline or progressive:
+// flat grey, or with `photo` a smooth pattern with noise, like a photograph.
+std::string encodeJpeg(int components, bool progressive, int width, int height, bool photo)
 {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
@@ -61,17 +63,26 @@ std::string smallJpeg(int components, bool progressive)
     unsigned char* out = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = cinfo.image_height = 8;
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = components;
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
     if (progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(8 * static_cast<std::size_t>(components), 128);
+    std::vector<unsigned char> row(static_cast<std::size_t>(width) * static_cast<std::size_t>(components), 128);
     JSAMPROW rows[1] = {row.data()};
-    while (cinfo.next_scanline < cinfo.image_height)
+    std::uint32_t noise = 1;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const unsigned y = cinfo.next_scanline;
+        for (std::size_t i = 0; photo && i < row.size(); ++i) {
+            noise = noise * 1664525u + 1013904223u;
+            row[i] = static_cast<unsigned char>((i / 7 + y / 5 + (i % 3) * 60) % 200 + (noise >> 28));
+        }
         jpeg_write_scanlines(&cinfo, rows, 1);
+    }
     jpeg_finish_compress(&cinfo);
     std::string bytes(reinterpret_cast<char*>(out), size);
     jpeg_destroy_compress(&cinfo);
@@ -79,18 +90,27 @@ std::string smallJpeg(int components, bool progressive)
     return bytes;
 }
 
-// The tables and frame header of a small file, its frame made `side` x `side`, then `scans`
-// copies of its first scan header without any data, then the end marker.
-std::string jpegBomb(int components, bool progressive, int side, int scans)
+// The tables and frame header of an 8 x 8 file, its frame made width x height, a comment
+// that brings the file to `padTo` bytes, then `scans` copies of its first scan header
+// without any data, then the end marker.
+std::string jpegBomb(int components, bool progressive, int width, int height, int scans, std::size_t padTo = 0)
 {
-    const std::string small = smallJpeg(components, progressive);
+    const std::string small = encodeJpeg(components, progressive, 8, 8, false);
     const std::size_t sof = small.find(progressive ? "\xFF\xC2" : "\xFF\xC0");
     const std::size_t sos = small.find("\xFF\xDA");
     const std::size_t sosLength = (static_cast<unsigned char>(small[sos + 2]) << 8) | static_cast<unsigned char>(small[sos + 3]);
     std::string bytes = small.substr(0, sos);
-    for (std::size_t at : {sof + 5, sof + 7}) {
-        bytes[at] = static_cast<char>(side >> 8);
-        bytes[at + 1] = static_cast<char>(side & 0xff);
+    bytes[sof + 5] = static_cast<char>(height >> 8);
+    bytes[sof + 6] = static_cast<char>(height & 0xff);
+    bytes[sof + 7] = static_cast<char>(width >> 8);
+    bytes[sof + 8] = static_cast<char>(width & 0xff);
+    const std::size_t rest = bytes.size() + static_cast<std::size_t>(scans) * (2 + sosLength) + 2;
+    if (padTo > rest + 4) {
+        const std::size_t length = std::min<std::size_t>(padTo - rest - 2, 65535);
+        bytes += "\xFF\xFE";
+        bytes += static_cast<char>(length >> 8);
+        bytes += static_cast<char>(length & 0xff);
+        bytes += std::string(length - 2, ' ');
     }
     for (int i = 0; i < scans; ++i)
         bytes += small.substr(sos, 2 + sosLength);
@@ -209,12 +229,21 @@ int main(int argc, char** argv)
         return loadOne(argv[2], argv[3]);
     const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
     const int side = smoke ? 2048 : 16384;
+    const int scale = smoke ? 8 : 1;
+    // The first five are the cases as found; the three "_64k" ones are the costliest files
+    // of 64 KB that the JPEG reader's budgets let through to the decoder (picture sizes
+    // chosen to fill the memory budget); the photo is an ordinary large picture that must
+    // still load.
     std::vector<Case> cases = {
         {"ase_8000_lying_objects", "ase", lyingAse(smoke ? 100 : 8000)},
         {"ase_24000_lying_objects", "ase", lyingAse(smoke ? 300 : 24000)},
-        {"jpeg_rgb_progressive_499", "jpeg", jpegBomb(3, true, side, 499)},
-        {"jpeg_grey_progressive_499", "jpeg", jpegBomb(1, true, side, 499)},
-        {"jpeg_rgb_baseline_no_data", "jpeg", jpegBomb(3, false, side, 1)},
+        {"jpeg_rgb_progressive_499", "jpeg", jpegBomb(3, true, side, side, 499)},
+        {"jpeg_grey_progressive_499", "jpeg", jpegBomb(1, true, side, side, 499)},
+        {"jpeg_rgb_baseline_no_data", "jpeg", jpegBomb(3, false, side, side, 1)},
+        {"jpeg_grey_progressive_64k", "jpeg", jpegBomb(1, true, 6688 / scale, 6688 / scale, 499, 65535)},
+        {"jpeg_rgb_progressive_64k", "jpeg", jpegBomb(3, true, 4700 / scale, 4700 / scale, 499, 65535)},
+        {"jpeg_grey_baseline_64k", "jpeg", jpegBomb(1, false, 16384 / scale, 8000 / scale, 1, 65535)},
+        {"jpeg_rgb_progressive_photo", "jpeg", encodeJpeg(3, true, 8192 / scale, 8192 / scale, true)},
     };
     if (argc == 3 && std::strcmp(argv[1], "--write") == 0) {
         for (const Case& c : cases)

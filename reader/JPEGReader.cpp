@@ -4,6 +4,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -31,6 +32,23 @@ constexpr const char* c_StreamName = "<stream>";
 // small hostile file made of thousands of empty scans would keep the decoder busy for
 // minutes; libjpeg-turbo's own fuzzing stops at the same count.
 constexpr int c_MaxScans = 500;
+constexpr std::uint64_t c_Unknown = UINT64_MAX;
+
+// What a file may make the decoder spend, from the bytes it holds. Huffman coding spends at
+// least one bit on every 8 x 8 block in a picture's first scan, so even a blank picture
+// takes a byte for every 8 blocks, and a photograph takes a byte for every 10 to 30 bytes
+// of decoded samples. Each budget is a floor, which every small picture stays under, or a
+// multiple of the file's size far above what a photograph needs; a few kilobytes that
+// claim 16384 x 16384 pixels are refused before the gigabytes they would need are asked
+// for, and no file of 64 KB costs more than 128 MiB or about a second.
+// Memory: the decoded picture, and the coefficients of every block for a file of several
+// scans (kept whole until the last scan has been read).
+constexpr std::uint64_t c_MemoryFloor = 64u << 20;
+constexpr std::uint64_t c_MemoryPerByte = 2048;
+// Work: blocks visited while the scans are read, over all of them (a few nanoseconds each):
+// 32 Mi blocks, or 1,024 a byte, which is 128 scans of a blank picture's blocks.
+constexpr std::uint64_t c_WorkFloor = 32u << 20;
+constexpr std::uint64_t c_WorkPerByte = 1024;
 
 enum Reason
 {
@@ -47,6 +65,13 @@ struct Decoding
     my_error_mgr jerr;
     jpeg_progress_mgr progress;
     jpeg_decompress_struct cinfo;
+    std::string name;
+    // Bytes of the file from where decoding starts, or c_Unknown for a stream that cannot
+    // tell (no budget then).
+    std::uint64_t fileBytes = c_Unknown;
+    // Blocks visited so far while jpeg_start_decompress reads the scans.
+    std::uint64_t work = 0;
+    bool readingScans = false;
     bool created = false;
     // Pixels for a Rendering::Image come from its allocator; for simage_jpeg_load, new[].
     bool forImage = false;
@@ -55,26 +80,103 @@ struct Decoding
     Reason failure = c_DataError;
 };
 
-void limitScans(j_common_ptr cinfo)
+std::uint64_t budget(std::uint64_t floor, std::uint64_t perByte, std::uint64_t bytes)
 {
-    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > c_MaxScans)
-        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+    if (bytes == c_Unknown || bytes > c_Unknown / perByte)
+        return c_Unknown;
+    return std::max(floor, perByte * bytes);
+}
+
+// Bytes from the stream's position to its end, or c_Unknown; the position is kept.
+std::uint64_t bytesLeft(std::istream& stream)
+{
+    const std::istream::pos_type here = stream.tellg();
+    if (here == std::istream::pos_type(-1))
+        return c_Unknown;
+    stream.seekg(0, std::ios::end);
+    const std::istream::pos_type end = stream.tellg();
+    stream.clear();
+    stream.seekg(here);
+    if (end == std::istream::pos_type(-1) || end < here)
+        return c_Unknown;
+    return static_cast<std::uint64_t>(end - here);
+}
+
+// Blocks that one step of reading the current scan goes through: one row of its MCUs.
+std::uint64_t blocksPerStep(j_decompress_ptr cinfo)
+{
+    if (cinfo->comps_in_scan == 1 && cinfo->cur_comp_info[0]) {
+        const jpeg_component_info& component = *cinfo->cur_comp_info[0];
+        return std::uint64_t(component.width_in_blocks) * static_cast<std::uint64_t>(component.v_samp_factor);
+    }
+    return std::uint64_t(cinfo->MCUs_per_row) * static_cast<std::uint64_t>(cinfo->blocks_in_MCU);
+}
+
+// Progress monitor: libjpeg calls it before each step of reading the scans (and for each
+// row handed out); too many scans, or more work than the file's bytes can call for, end
+// the decoding.
+void watchWork(j_common_ptr common)
+{
+    const auto cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    Decoding& d = *static_cast<Decoding*>(cinfo->client_data);
+    if (cinfo->input_scan_number > c_MaxScans) {
+        refusePicture(d.name, "has more than " + std::to_string(c_MaxScans) + " scans");
+        ERREXIT(common, JERR_BAD_PROGRESSION);
+    }
+    if (!d.readingScans)
+        return;
+    d.work += blocksPerStep(cinfo);
+    if (d.work > budget(c_WorkFloor, c_WorkPerByte, d.fileBytes)) {
+        refusePicture(d.name, "takes more decoding work than its " + std::to_string(d.fileBytes) +
+                                  " bytes can call for (scan " + std::to_string(cinfo->input_scan_number) + ")");
+        ERREXIT(common, JERR_BAD_PROGRESSION);
+    }
+}
+
+// False, with the refusal line, when the decoded picture and the coefficient buffer of a
+// file of several scans would take more memory than the file's bytes can describe.
+bool acceptMemory(Decoding& d)
+{
+    jpeg_calc_output_dimensions(&d.cinfo);
+    std::uint64_t bytes =
+        std::uint64_t(d.cinfo.output_width) * d.cinfo.output_height * static_cast<std::uint64_t>(d.components);
+    if (jpeg_has_multiple_scans(&d.cinfo)) {
+        for (int i = 0; i < d.cinfo.num_components; ++i) {
+            const jpeg_component_info& c = d.cinfo.comp_info[i];
+            const std::uint64_t h = static_cast<std::uint64_t>(c.h_samp_factor);
+            const std::uint64_t v = static_cast<std::uint64_t>(c.v_samp_factor);
+            bytes += (c.width_in_blocks + h - 1) / h * h * ((c.height_in_blocks + v - 1) / v * v) * DCTSIZE2 *
+                     sizeof(JCOEF);
+        }
+    }
+    if (bytes <= budget(c_MemoryFloor, c_MemoryPerByte, d.fileBytes))
+        return true;
+    refusePicture(d.name, "is " + std::to_string(d.cinfo.image_width) + " x " + std::to_string(d.cinfo.image_height) +
+                              " pixels in " + std::to_string(d.fileBytes) + " bytes: decoding it would take " +
+                              std::to_string(bytes >> 20) + " MiB, more than that much data can describe");
+    return false;
 }
 
 // Runs libjpeg from the header to the end marker; a libjpeg error jumps back here and
 // the function returns false.
-bool decode(Decoding& d, std::istream& stream, const std::string& name)
+bool decode(Decoding& d, std::istream& stream)
 {
-    if (setjmp(d.jerr.setjmp_buffer))
+    if (setjmp(d.jerr.setjmp_buffer)) {
+        // libjpeg refuses sides over 65500 itself, once it has read them from the frame.
+        if (d.created && d.cinfo.err->msg_code == JERR_IMAGE_TOO_BIG &&
+            !acceptPictureSize(d.name, d.cinfo.image_width, d.cinfo.image_height))
+            d.failure = c_MemoryError;
         return false;
+    }
 
     jpeg_create_decompress(&d.cinfo);
     d.created = true;
-    d.progress.progress_monitor = limitScans;
+    d.cinfo.client_data = &d;
+    d.progress.progress_monitor = watchWork;
     d.cinfo.progress = &d.progress;
     jpeg_istream_src(&d.cinfo, &stream);
     jpeg_read_header(&d.cinfo, TRUE);
-    if (!acceptPictureSize(name, d.cinfo.image_width, d.cinfo.image_height)) {
+    if (!acceptPictureSize(d.name, d.cinfo.image_width, d.cinfo.image_height)) {
         d.failure = c_MemoryError;
         return false;
     }
@@ -85,7 +187,14 @@ bool decode(Decoding& d, std::istream& stream, const std::string& name)
         d.cinfo.out_color_space = JCS_RGB;
         d.components = 3;
     }
+    if (!acceptMemory(d)) {
+        d.failure = c_MemoryError;
+        return false;
+    }
+    // A file of several scans is read whole here, scan after scan.
+    d.readingScans = true;
     jpeg_start_decompress(&d.cinfo);
+    d.readingScans = false;
 
     const std::size_t stride = static_cast<std::size_t>(d.cinfo.output_width) * d.cinfo.output_components;
     const std::size_t height = d.cinfo.output_height;
@@ -122,9 +231,11 @@ unsigned char* load(std::istream& stream, int* width, int* height, int* componen
     jpegerror = c_NoError;
     Decoding d;
     d.forImage = forImage;
+    d.name = name;
+    d.fileBytes = bytesLeft(stream);
     d.cinfo.err = jpeg_std_error(&d.jerr.pub);
     d.jerr.pub.error_exit = my_error_exit;
-    const bool decoded = decode(d, stream, name);
+    const bool decoded = decode(d, stream);
     if (d.created)
         jpeg_destroy_decompress(&d.cinfo);
     if (!decoded) {

@@ -14,4 +14,9 @@ bool acceptPictureSize(const std::string& name, std::uint64_t width, std::uint64
     return false;
 }
 
+void refusePicture(const std::string& name, const std::string& reason)
+{
+    std::cout << "Picture refused : \"" << name << "\" " << reason << "." << std::endl;
+}
+
 } // namespace Reader

@@ -14,4 +14,8 @@ constexpr std::uint32_t c_MaxPictureSide = 16384;
 // naming the source and the size on standard output and returns false.
 bool acceptPictureSize(const std::string& name, std::uint64_t width, std::uint64_t height);
 
+// Writes "Picture refused : "<name>" <reason>." on standard output: a picture whose
+// decoding would cost more memory or work than the data of its file can describe.
+void refusePicture(const std::string& name, const std::string& reason);
+
 } // namespace Reader

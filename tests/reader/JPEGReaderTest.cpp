@@ -31,6 +31,22 @@ bool decode(const std::string& bytes, Rendering::Image& image, std::string* outp
     return ok;
 }
 
+// The tables of an 8 x 8 file with its frame made width x height, then `scans` copies of
+// its first scan header without any data: a few kilobytes that make the decoder walk the
+// whole picture once a scan.
+std::string bomb(int components, int width, int height, int scans)
+{
+    const std::string small = TestSupport::jpegBytes(8, 8, components, std::vector<std::uint8_t>(64 * components), 95, true);
+    const std::size_t sof = small.find("\xFF\xC2"), first = small.find("\xFF\xDA");
+    const std::size_t second = small.find("\xFF\xDA", first + 2);
+    std::string bytes = small.substr(0, first);
+    const char size[] = {char(height >> 8), char(height & 0xff), char(width >> 8), char(width & 0xff)};
+    bytes.replace(sof + 5, 4, size, 4);
+    for (int i = 0; i < scans; ++i)
+        bytes += small.substr(first, second - first);
+    return bytes + "\xFF\xD9";
+}
+
 // Offset just after the start-of-scan header: the file with no compressed data at all.
 std::size_t endOfScanHeader(const std::string& bytes)
 {
@@ -135,16 +151,42 @@ TEST(JPEGReader, BrokenAndShortFiles)
     // CMYK has no conversion to RGB in libjpeg: refused as illegal data.
     EXPECT_FALSE(decode(TestSupport::jpegBytes(8, 8, 4, std::vector<std::uint8_t>(256, 7)), image));
     EXPECT_EQ(Reader::jpegerror, 3);
-    // A header claiming more than 16384 pixels a side.
+    // A header claiming more than 16384 pixels a side, and one beyond what libjpeg reads.
     std::string huge = good;
     const std::size_t sof = huge.find("\xFF\xC0");
     huge[sof + 5] = huge[sof + 6] = '\x50'; // height 0x5050
     EXPECT_FALSE(decode(huge, image, &output));
     EXPECT_EQ(output, "Picture too large : \"memory.jpg\" is 64 x 20560 pixels (at most 16384 x 16384).\n");
+    huge[sof + 7] = huge[sof + 8] = '\xff'; // width 0xffff
+    EXPECT_FALSE(decode(huge, image, &output));
+    EXPECT_EQ(output, "Picture too large : \"memory.jpg\" is 65535 x 20560 pixels (at most 16384 x 16384).\n");
+    EXPECT_EQ(Reader::jpegerror, 2);
 
     CapturedOutput captured;
     EXPECT_FALSE(Reader::readJPEGFile("/nonexistent/picture.jpg", &image));
     EXPECT_EQ(captured.text(), "Couldn't find/load texture : \"/nonexistent/picture.jpg\n");
+}
+
+// A decompression bomb is refused, with its reason, before it costs more memory or work
+// than its bytes can describe: 16384 x 16384 pixels in 7 KB would take 1.5 GiB and
+// seconds; 4096 x 4096 grey pixels fit in memory, but 499 scans of them are too much work.
+TEST(JPEGReader, BombsAreRefusedForWhatTheyWouldCost)
+{
+    const std::string large = bomb(3, 16384, 16384, 499), busy = bomb(1, 4096, 4096, 499);
+    Rendering::Image image;
+    std::string output;
+    EXPECT_FALSE(decode(large, image, &output));
+    EXPECT_EQ(Reader::jpegerror, 2);
+    EXPECT_EQ(output, "Picture refused : \"memory.jpg\" is 16384 x 16384 pixels in " + std::to_string(large.size()) +
+                          " bytes: decoding it would take 1536 MiB, more than that much data can describe.\n");
+    EXPECT_FALSE(decode(busy, image, &output));
+    EXPECT_EQ(output.rfind("Picture refused : \"memory.jpg\" takes more decoding work than its " +
+                               std::to_string(busy.size()) + " bytes can call for (scan ",
+                           0),
+              0u)
+        << output;
+    // The same picture with ten scans is an ordinary file.
+    EXPECT_TRUE(decode(bomb(1, 4096, 4096, 10), image));
 }
 
 // Every scan walks the whole picture: a small file of a great many scans is refused
@@ -160,6 +202,8 @@ TEST(JPEGReader, AFileOfTooManyScansIsRefused)
             many += scan;
         many += bytes.substr(second);
         Rendering::Image image;
-        EXPECT_EQ(decode(many, image), copies < 500) << copies;
+        std::string output;
+        EXPECT_EQ(decode(many, image, &output), copies < 500) << copies;
+        EXPECT_EQ(output, copies < 500 ? "" : "Picture refused : \"memory.jpg\" has more than 500 scans.\n");
     }
 }
