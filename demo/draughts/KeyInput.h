@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include "core/CallBackKeyboard.h"
+
+namespace Draughts
+{
+
+class Controller;
+
+// The game's keys, handed to the controller: n new game, u undo, s save (in the working
+// directory), h hint (either case). Registers itself with the render (and claims 's',
+// which the camera would otherwise take) while it lives.
+class KeyInput final : public Core::CallBackKeyboard
+{
+public:
+    KeyInput(Controller& controller, const std::string& saveDirectory);
+    ~KeyInput();
+    KeyInput(const KeyInput&) = delete;
+    KeyInput& operator=(const KeyInput&) = delete;
+
+    void update() override;
+    // The same for a key given directly.
+    void press(unsigned char key);
+
+private:
+    Controller& m_Controller;
+    std::string m_SaveDirectory;
+};
+
+} // namespace Draughts

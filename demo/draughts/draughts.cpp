@@ -1,0 +1,87 @@
+// International draughts against the computer (or another person) on the engine's board:
+// reads the command line, builds the board, and hands over to the engine's main loop,
+// which ends with Escape.
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <iostream>
+
+#include "BoardView.h"
+#include "ComputerPoller.h"
+#include "Controller.h"
+#include "KeyInput.h"
+#include "Options.h"
+#include "PdnReader.h"
+#include "rendering/Render.h"
+
+#ifndef DRAUGHTS_INSTALLED_DATA
+#define DRAUGHTS_INSTALLED_DATA ""
+#endif
+
+namespace
+{
+Draughts::Controller* g_Controller = nullptr;
+
+// Escape ends the process from inside the main loop: the search is stopped first.
+void stopComputer()
+{
+    if (g_Controller)
+        g_Controller->shutdown();
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Draughts::Options options;
+    switch (options.parse(argc, argv)) {
+    case Draughts::Options::Outcome::Help:
+        std::cout << Draughts::Options::usage();
+        return 0;
+    case Draughts::Options::Outcome::Error:
+        std::cerr << "draughts: " << options.error() << '\n';
+        return 2;
+    case Draughts::Options::Outcome::Run:
+        break;
+    }
+
+    Draughts::Game loaded;
+    if (!options.file().empty()) {
+        Draughts::PdnContents contents;
+        std::string error;
+        if (!Draughts::PdnReader::readFile(options.file(), contents, error)) {
+            std::cerr << "draughts: " << error << '\n';
+            return 2;
+        }
+        if (!contents.errors.empty() && contents.errors.front().game == 1) {
+            std::cerr << "draughts: " << options.file() << ": " << contents.errors.front().toString() << '\n';
+            return 2;
+        }
+        if (contents.games.empty()) {
+            std::cerr << "draughts: " << options.file() << ": no game in the file\n";
+            return 2;
+        }
+        loaded = contents.games.front();
+    }
+
+    char cwd[PATH_MAX];
+    const std::string saveDirectory = getcwd(cwd, sizeof cwd) ? cwd : ".";
+
+    Draughts::BoardView view(Draughts::BoardView::findDataRoots(DRAUGHTS_INSTALLED_DATA));
+    Draughts::Controller controller(view, options);
+    if (!options.file().empty())
+        controller.load(loaded);
+    Draughts::KeyInput keys(controller, saveDirectory);
+    Draughts::ComputerPoller poller(controller);
+
+    Rendering::Render& render = Rendering::Render::instance();
+    render.setDrawOnDemand(true);
+    g_Controller = &controller;
+    std::atexit(stopComputer);
+
+    std::cout << Draughts::Options::usage() << std::flush;
+    // run() comes back only when no window could be opened; it has said why.
+    const bool ran = render.run();
+    g_Controller = nullptr;
+    return ran ? 0 : 1;
+}
