@@ -5,7 +5,8 @@
 namespace Core
 {
 
-// An application's reaction to a key the engine does not use itself. Append to
+// An application's reaction to a key the engine does not use itself (or that the
+// application claimed, Rendering::Render::claimKey), and to special keys. Append to
 // Rendering::Render::getCallBacksKeyboard(); never deleted by the engine.
 class CallBackKeyboard
 {
@@ -21,6 +22,10 @@ public:
     }
     // Called right after setKeyboardEvent.
     virtual void update() = 0;
+    // A special key: `key` is its GLUT_KEY_* code (arrows, page up and down, home, end,
+    // function keys), (x, y) the pointer position in window pixels. Nothing by default;
+    // m_Key is left as it was.
+    virtual void specialKey(int /*key*/, int /*x*/, int /*y*/) {}
 
 protected:
     // Unregisters itself: no event or frame reaches a destroyed callback.

@@ -4,7 +4,6 @@
 #include <GL/glxew.h>
 #include <GL/freeglut.h>
 
-#include <cstdlib>
 
 #include "rendering/Camera.h"
 #include "rendering/Render.h"
@@ -108,6 +107,10 @@ void reShape(int width, int height)
 void keyboardEvent(unsigned char key, int x, int y)
 {
     Render::instance().requestRedraw();
+    if (Render::instance().isKeyClaimed(key)) {
+        Render::instance().forwardKey(key, x, y);
+        return;
+    }
     Camera* camera = Render::instance().getCamera();
     const bool orbit = !camera->isFree();
     switch (key) {
@@ -152,12 +155,18 @@ void keyboardEvent(unsigned char key, int x, int y)
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
         break;
     case c_Escape:
-        std::exit(0);
+        Render::instance().quit();
     default:
         Render::instance().forwardKey(key, x, y);
         break;
     }
     camera->glPut();
+}
+
+void specialKeyEvent(int key, int x, int y)
+{
+    Render::instance().requestRedraw();
+    Render::instance().forwardSpecialKey(key, x, y);
 }
 
 void enableVSync()

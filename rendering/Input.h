@@ -16,8 +16,11 @@ void motionEvent(int x, int y);
 void passiveMotionEvent(int x, int y);
 // New window size: viewport, stored size, camera aspect ratio and projection.
 void reShape(int width, int height);
-// Camera keys, display switches and Escape; other keys go to the keyboard callbacks.
+// Camera keys, display switches and Escape (Render::quit); other keys, and keys claimed
+// with Render::claimKey, go to the keyboard callbacks.
 void keyboardEvent(unsigned char key, int x, int y);
+// Special keys (GLUT_KEY_* codes) all go to the keyboard callbacks' specialKey.
+void specialKeyEvent(int key, int x, int y);
 // Swap interval 1 / 0 where GLX_SGI_swap_control exists; nothing otherwise.
 void enableVSync();
 void disableVSync();

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "core/Board.h"
@@ -49,7 +50,8 @@ Render* Render::existing()
 
 Render::Render()
     : m_FullScreen(false), m_Scale(0.0, 0.0, 0.0), m_Camera(new Camera), m_Board(nullptr), m_CameraSpeed(1.0f),
-      m_DefaultLight(nullptr), m_ShaderAvailable(false), m_Shader(nullptr), m_NbDisplayList(0), m_ClickedSquare(nullptr)
+      m_DefaultLight(nullptr), m_ShaderAvailable(false), m_Shader(nullptr), m_NbDisplayList(0), m_ClickedSquare(nullptr),
+      m_ClaimedKeys{}
 {
     m_Camera->setIsFree(true);
 }
@@ -246,6 +248,21 @@ void Render::forwardKey(unsigned char key, int x, int y)
         callback->setKeyboardEvent(key, x, y);
         callback->update();
     });
+}
+
+void Render::forwardSpecialKey(int key, int x, int y)
+{
+    m_CallBacksKeyboard.deliver([&](Core::CallBackKeyboard* callback) { callback->specialKey(key, x, y); });
+}
+
+void Render::quit()
+{
+    // Taken out first: a handler that ends up here again does not run twice.
+    const std::function<void()> handler = std::move(m_QuitHandler);
+    m_QuitHandler = nullptr;
+    if (handler)
+        handler();
+    std::exit(0);
 }
 
 // ---- Start-up ----------------------------------------------------------------------------

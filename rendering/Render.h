@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,7 @@ public:
     void addAnimation(Animation* animation);
     // Unregisters an animation (every occurrence).
     void removeAnimation(Animation* animation);
+    bool hasAnimation(const Animation* animation) const { return m_Animations.contains(animation); }
     // Draws the three unit axes (X red, Y green, Z blue) from the origin.
     void drawAxis();
 
@@ -160,8 +163,22 @@ public:
     // Hands a key the engine does not use to every keyboard callback registered when it
     // arrived that is still registered at its turn: setKeyboardEvent, then update().
     void forwardKey(unsigned char key, int x, int y);
+    // Hands a special key (GLUT_KEY_* code: arrows, page up and down, home, end, function
+    // keys) to the keyboard callbacks in the same way: specialKey(key, x, y).
+    void forwardSpecialKey(int key, int x, int y);
     // Unregisters a keyboard callback (every occurrence).
     void removeCallBackKeyboard(Core::CallBackKeyboard* callback);
+    // Claims an ordinary key for the application (or gives it back with `claimed` false):
+    // the engine no longer acts on a claimed key (camera, display switches, Escape) but
+    // hands it to the keyboard callbacks like any key it does not use. None claimed by
+    // default.
+    void claimKey(unsigned char key, bool claimed = true) { m_ClaimedKeys[key] = claimed; }
+    bool isKeyClaimed(unsigned char key) const { return m_ClaimedKeys[key]; }
+    // Called on Escape (unless claimed) right before the process exits, for instance to
+    // stop the application's own threads; an empty function (the default) for none.
+    void setQuitHandler(std::function<void()> handler) { m_QuitHandler = std::move(handler); }
+    // Escape: the quit handler, if any, then the end of the process with status 0.
+    [[noreturn]] void quit();
 
     // Files a drawable under its picking name; an entry already there is kept.
     void pushDrawable(Core::Drawable* drawable);
@@ -217,6 +234,8 @@ private:
     DrawableRegistry m_Drawables;
     // The square of the click being delivered; null once it is destroyed.
     Core::Square* m_ClickedSquare;
+    std::array<bool, 256> m_ClaimedKeys;
+    std::function<void()> m_QuitHandler;
 };
 
 } // namespace Rendering

@@ -165,6 +165,7 @@ void Window::installCallbacks(void (*drawFrame)(), bool continuous)
     glutReshapeFunc(reShape);
     glutPassiveMotionFunc(passiveMotionEvent);
     glutKeyboardFunc(keyboardEvent);
+    glutSpecialFunc(specialKeyEvent);
     setContinuous(continuous);
 }
 

@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 
 #include "core/CallBackKeyboard.h"
@@ -28,7 +29,15 @@ public:
         if (action)
             action();
     }
+    void specialKey(int key, int x, int /*y*/) override
+    {
+        special.push_back(key);
+        lastX = x;
+        if (action)
+            action();
+    }
     std::vector<unsigned char> keys;
+    std::vector<int> special;
     int lastX = 0;
     std::function<void()> action;
 };
@@ -156,8 +165,40 @@ TEST_F(InputGLTest, RightDragTurnsTheCameraByThePointerMovementLeftDragDoesNot)
     EXPECT_EQ(Rendering::oldY, -1);
 }
 
-TEST_F(InputGLTest, EscapeEndsTheProcessWithStatusZero)
+TEST_F(InputGLTest, EscapeEndsTheProcessWithStatusZeroAfterTheQuitHandler)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(Rendering::keyboardEvent(27, 0, 0), ::testing::ExitedWithCode(0), "");
+    Render::instance().setQuitHandler([] { std::fputs("worker stopped\n", stderr); });
+    EXPECT_EXIT(Rendering::keyboardEvent(27, 0, 0), ::testing::ExitedWithCode(0), "worker stopped");
+}
+
+TEST_F(InputGLTest, ClaimedKeysAndSpecialKeysGoToTheCallbacks)
+{
+    KeyRecorder first, second;
+    Render::instance().getCallBacksKeyboard() = {&first, &second};
+    Render::instance().claimKey('s');
+    Render::instance().claimKey(27);
+    EXPECT_TRUE(Render::instance().isKeyClaimed('s'));
+    EXPECT_FALSE(Render::instance().isKeyClaimed('z'));
+    const Vec3<double> before = camera().getPosition();
+    press("s\x1b");
+    EXPECT_EQ(camera().getPosition(), before) << "a claimed key does not move the camera";
+    EXPECT_EQ(second.keys, (std::vector<unsigned char>{'s', 27}));
+    Render::instance().claimKey('s', false);
+    press("s");
+    EXPECT_NE(camera().getPosition(), before);
+    EXPECT_EQ(second.keys.size(), 2u);
+
+    // Special keys, with the same delivery: a callback removed by an earlier one during a
+    // key does not get it.
+    first.action = [&] { Render::instance().removeCallBackKeyboard(&second); };
+    Rendering::specialKeyEvent(GLUT_KEY_LEFT, 9, 4);
+    EXPECT_EQ(first.special, std::vector<int>{GLUT_KEY_LEFT});
+    EXPECT_EQ(first.lastX, 9);
+    EXPECT_TRUE(second.special.empty());
+    first.action = nullptr;
+    Render::instance().getCallBacksKeyboard().push_back(&second);
+    Rendering::specialKeyEvent(GLUT_KEY_PAGE_DOWN, 0, 0);
+    EXPECT_EQ(second.special, std::vector<int>{GLUT_KEY_PAGE_DOWN});
+    EXPECT_EQ(first.keys.size(), 2u) << "special keys do not reach update()";
 }

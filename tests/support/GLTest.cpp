@@ -28,6 +28,9 @@ void GLTest::SetUp()
     render.setSize(1024, 728);
     render.setCameraSpeed(1.0f);
     render.getCallBacksKeyboard().clear();
+    for (int key = 0; key < 256; ++key)
+        render.claimKey(static_cast<unsigned char>(key), false);
+    render.setQuitHandler(nullptr);
     // No GLSL program unless the test names one.
     render.removeShader();
     glViewport(0, 0, 1024, 728);
