@@ -1,5 +1,6 @@
 #include "core/Drawable.h"
 
+#include "core/PieceMover.h"
 #include "rendering/Render.h"
 #include "rendering/Texture.h"
 
@@ -21,6 +22,7 @@ Drawable::Drawable(const Drawable& other)
 
 Drawable::~Drawable()
 {
+    PieceMover::forget(this);
     Rendering::Render::removeDrawable(this);
 }
 

@@ -64,7 +64,8 @@ protected:
     // Binds the texture for the following drawing (the caller checks hasTexture()).
     void applyTexture() const;
 
-    // Unregisters from the render singleton; metadata entries are not deleted. Drawables
+    // Unregisters from the render singleton and drops the piece moves that still need it
+    // (Core::PieceMover); metadata entries are not deleted. Drawables
     // are destroyed through their own type, never through this base.
     ~Drawable();
 

@@ -30,7 +30,8 @@ Rendering::DisplayList& sphere()
 } // namespace
 
 Object::Object(const ObjectAlignment& alignment, const std::string& meshFileName)
-    : m_ParentSquare(nullptr), m_Alignment(alignment), m_Mesh(nullptr), m_Scale(1.0), m_DrawBound(false),
+    : m_ParentSquare(nullptr), m_Alignment(alignment), m_Mesh(nullptr), m_Scale(1.0), m_Displacement(0.0, 0.0, 0.0),
+      m_Stack(1), m_DrawBound(false),
       m_UseMaterialColors(false)
 {
     setMesh(meshFileName);
@@ -38,7 +39,8 @@ Object::Object(const ObjectAlignment& alignment, const std::string& meshFileName
 
 Object::Object(const Object& other)
     : Drawable(other), m_ParentSquare(other.m_ParentSquare), m_Alignment(other.m_Alignment), m_Mesh(nullptr),
-      m_Aabb(other.m_Aabb), m_Scale(other.m_Scale), m_DrawBound(other.m_DrawBound),
+      m_Aabb(other.m_Aabb), m_Scale(other.m_Scale), m_Displacement(other.m_Displacement), m_Stack(other.m_Stack),
+      m_DrawBound(other.m_DrawBound),
       m_UseMaterialColors(other.m_UseMaterialColors)
 {
     // Each holder gives its own hold back, so that no copy frees the model under another.
@@ -87,6 +89,13 @@ double Object::deltaTranslateY() const
     return m_Aabb.getSize().y() * m_Scale / 2.0 + c_ModelGap;
 }
 
+double Object::getCopyHeight() const
+{
+    if (!m_Mesh)
+        return 2.0 * c_SphereRadius * m_Scale;
+    return m_Aabb.getSize().y() * m_Scale;
+}
+
 void Object::draw() const
 {
     glPushName(getPickingName());
@@ -99,27 +108,54 @@ void Object::draw() const
 
 void Object::drawWithTexture() const
 {
-    glPushMatrix();
-    glTranslated(0.0, deltaTranslateY(), 0.0);
-    glScaled(m_Scale, m_Scale, m_Scale);
     glColor4d(1.0, 1.0, 1.0, 1.0);
     applyTexture();
-    drawShape();
+    drawStack();
     Rendering::Texture::unApply();
-    glPopMatrix();
 }
 
 void Object::drawWithColor() const
 {
-    glPushMatrix();
-    glTranslated(0.0, deltaTranslateY(), 0.0);
-    glScaled(m_Scale, m_Scale, m_Scale);
     const Vec4<double>& color = getColor();
     const GLfloat material[4] = {static_cast<GLfloat>(color.x()), static_cast<GLfloat>(color.y()),
                                  static_cast<GLfloat>(color.z()), static_cast<GLfloat>(color.w())};
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, material);
     glColor4d(color.x(), color.y(), color.z(), color.w());
-    drawShape();
+    drawStack();
+}
+
+void Object::drawStack() const
+{
+    glPushMatrix();
+    // Without displacement nothing is added to the transform: a piece at rest is drawn
+    // exactly as it always was.
+    if (m_Displacement.x() != 0.0 || m_Displacement.y() != 0.0 || m_Displacement.z() != 0.0)
+        glTranslated(m_Displacement.x(), m_Displacement.y(), m_Displacement.z());
+    glTranslated(0.0, deltaTranslateY(), 0.0);
+    glScaled(m_Scale, m_Scale, m_Scale);
+    if (m_Stack == 1) {
+        drawShape();
+    } else {
+        // One copy's height in the model's own units.
+        const double step = m_Mesh ? m_Aabb.getSize().y() : 2.0 * c_SphereRadius;
+        glPushMatrix();
+        for (unsigned int i = 0; i < m_Stack; ++i) {
+            if (i > 0)
+                glTranslated(0.0, step, 0.0);
+            drawShape();
+        }
+        glPopMatrix();
+    }
+    if (m_Mesh && m_DrawBound) {
+        // The box of one copy stretched upward over the whole stack, from its lower face.
+        if (m_Stack > 1) {
+            const double bottom = m_Aabb.getMin().y();
+            glTranslated(0.0, bottom, 0.0);
+            glScaled(1.0, m_Stack, 1.0);
+            glTranslated(0.0, -bottom, 0.0);
+        }
+        m_Aabb.draw();
+    }
     glPopMatrix();
 }
 
@@ -130,8 +166,6 @@ void Object::drawShape() const
             m_Mesh->drawWithMaterials();
         else
             m_Mesh->draw();
-        if (m_DrawBound)
-            m_Aabb.draw();
         return;
     }
     // Outlines are drawn straight: the list joins the sphere's strips with degenerate

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/Drawable.h"
+#include "math/Vec3.h"
 #include "rendering/Aabb.h"
 
 namespace Rendering
@@ -20,6 +21,9 @@ class Square;
 // one, a sphere of radius 0.2, drawn at the place inside its square given by its
 // alignment, lifted to rest on the board and uniformly scaled. Each piece holds its model
 // in the cache (a copy takes a hold of its own) and gives it back when it lets it go.
+// Two drawing options, both off by default: a displacement from its place (a piece on its
+// way to another square, see Core::PieceMover) and a stack of copies of its model (a
+// crowned piece drawn as two), which stays one piece for picking.
 class Object final : public Drawable
 {
 public:
@@ -50,8 +54,8 @@ public:
     // A piece at `alignment` with the model of `meshFileName` ("" for none, a sphere).
     explicit Object(const ObjectAlignment& alignment = ObjectAlignment(), const std::string& meshFileName = "");
     // Copies the drawable part (fresh picking name, no metadata), parent square,
-    // alignment, model with its bounding box (holding it in the cache too), scale and
-    // bounding-box and material-colour flags.
+    // alignment, model with its bounding box (holding it in the cache too), scale,
+    // displacement, stack and bounding-box and material-colour flags.
     Object(const Object& other);
     Object& operator=(const Object&) = delete;
     // Leaves the square it stands on and gives its model back to the cache.
@@ -73,6 +77,23 @@ public:
     // height plus 0.02, or 0.076 without a model.
     double deltaTranslateY() const;
     const ObjectAlignment& getAlignment() const { return m_Alignment; }
+
+    // Offset at which the piece is drawn from its place in its square, in board units
+    // (x along the board's x, y upward, z along the board's -y), applied before the lift
+    // and the scale. The piece is still picked as standing on its square. Zero by default.
+    void setDisplacement(const Vec3<double>& offset) { m_Displacement = offset; }
+    const Vec3<double>& getDisplacement() const { return m_Displacement; }
+    // Number of copies of the model drawn one on top of the other (a draughts king is 2),
+    // the lowest where a single one stands, each next one higher by the height of one
+    // copy (getCopyHeight). All copies carry the piece's one picking name; the bounding box,
+    // when shown, encloses the whole stack. 0 is taken as 1; 1 by default.
+    void setStack(unsigned int count) { m_Stack = count == 0 ? 1 : count; }
+    unsigned int getStack() const { return m_Stack; }
+    // Height of one copy in board units: the model's scaled height, or the sphere's
+    // scaled diameter without a model.
+    double getCopyHeight() const;
+    // Height of the whole stack in board units: getStack() * getCopyHeight().
+    double getHeight() const { return m_Stack * getCopyHeight(); }
     void setDrawBound(bool on) { m_DrawBound = on; }
     bool getDrawBound() const { return m_DrawBound; }
     // With `on`, the model is drawn in the colours of its own materials (under the
@@ -93,7 +114,9 @@ public:
     void drawWithColor() const override;
 
 private:
-    // The model and its bounding box, or the sphere, in the current transform.
+    // Displacement, lift and scale on the current transform, then every copy of the stack.
+    void drawStack() const;
+    // The model, or the sphere, in the current transform.
     void drawShape() const;
 
     Square* m_ParentSquare;
@@ -101,6 +124,8 @@ private:
     Rendering::Mesh* m_Mesh;
     Rendering::Aabb m_Aabb;
     double m_Scale;
+    Vec3<double> m_Displacement;
+    unsigned int m_Stack;
     bool m_DrawBound;
     bool m_UseMaterialColors;
 };

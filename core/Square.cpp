@@ -181,6 +181,14 @@ void Square::drawObjects() const
     glPopMatrix();
 }
 
+Vec3<double> Square::getObjectPosition(const Object& object) const
+{
+    const Object::ObjectAlignment& alignment = object.getAlignment();
+    const double x = static_cast<double>(m_Size.x() * horizontalFraction(alignment.m_Horizontal));
+    const double y = m_Size.y() * static_cast<double>(verticalFraction(alignment.m_Vertical));
+    return Vec3<double>(m_Lower.x() + x, 0.0, -(m_Lower.y() + y));
+}
+
 void Square::draw() const
 {
     glPushName(getPickingName());

@@ -5,6 +5,7 @@
 
 #include "core/Drawable.h"
 #include "math/Vec2.h"
+#include "math/Vec3.h"
 #include "rendering/DisplayList.h"
 
 namespace Core
@@ -76,6 +77,9 @@ public:
     void setDrawObjectsBounds(bool on);
     // Draws each piece at its alignment inside the square.
     void drawObjects() const;
+    // Where drawObjects puts a piece of this alignment on this square, in board units
+    // from the board's corner at grid point (0, 0): (x, 0, -y) for grid position (x, y).
+    Vec3<double> getObjectPosition(const Object& object) const;
 
     std::string getClassName() const override { return getStaticClassName(); }
     static std::string getStaticClassName() { return "SQUARE"; }

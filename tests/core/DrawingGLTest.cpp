@@ -270,3 +270,76 @@ TEST_F(DrawingGLTest, PiecesWithAModelRestOnTheBoardAndShowTheirBoxWhenAsked)
     copy.setDrawBound(true);
     EXPECT_EQ(primitives([&] { copy.draw(); }), 17) << "the model and four loops of four edges";
 }
+
+TEST_F(DrawingGLTest, StacksDrawTallerAndPickAsOnePieceDisplacementsShiftThePiece)
+{
+    // Seen from the front, 50 pixels per unit: a sphere of radius 0.2 lifted by 0.076.
+    Object piece;
+    piece.setColor(Vec4<double>(0.6, 0.2, 0.2, 1.0));
+    const RGB red = rgb(0.6, 0.2, 0.2), background = rgb(0.1, 0.1, 0.1);
+    EXPECT_EQ(piece.getStack(), 1u);
+    EXPECT_NEAR(piece.getHeight(), 0.4, 1e-12);
+    clear();
+    piece.draw();
+    expectAbove(0, -0.2, red);
+    expectAbove(0, -0.5, background);
+    piece.setStack(2);
+    EXPECT_NEAR(piece.getHeight(), 0.8, 1e-12);
+    clear();
+    piece.draw();
+    expectAbove(0, -0.2, red);
+    expectAbove(0, -0.5, red);
+    expectAbove(0, -0.75, background);
+
+    // Both copies under the piece's one name: one hit record naming it alone.
+    GLuint hits[16] = {};
+    glSelectBuffer(16, hits);
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    piece.draw();
+    ASSERT_EQ(glRenderMode(GL_RENDER), 1);
+    EXPECT_EQ(hits[0], 1u);
+    EXPECT_EQ(hits[3], piece.getPickingName());
+
+    piece.setDisplacement(Vec3<double>(1.0, 0.5, 0.0));
+    clear();
+    piece.draw();
+    expectAbove(0, -0.2, background);
+    expectAbove(1, -0.7, red);
+    expectAbove(1, -1.1, red);
+
+    // A model's box, when shown, encloses the whole stack: 0.02 above the board to the top
+    // of the second copy (each 0.5 high).
+    TestSupport::TempDir dir;
+    TestSupport::writeFile(dir.path("t.ase"),
+                           "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 3 *MESH_NUMFACES 1 "
+                           "*MESH_VERTEX_LIST { *MESH_VERTEX 0 -2 -2 -5 *MESH_VERTEX 1 2 -2 -5 "
+                           "*MESH_VERTEX 2 0 2 5 } *MESH_FACE_LIST { *MESH_FACE 0: A: 0 B: 1 C: 2 } } }");
+    std::unique_ptr<Object> model;
+    {
+        TestSupport::CapturedOutput quiet;
+        model = std::make_unique<Object>(Object::ObjectAlignment(), dir.path("t.ase"));
+    }
+    model->setScale(0.05);
+    model->setStack(2);
+    model->setDrawBound(true);
+    std::vector<GLfloat> buffer(1024);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    model->draw();
+    const GLint size = glRenderMode(GL_RENDER);
+    float lowest = 1e9f, highest = -1e9f;
+    int primitives = 0;
+    for (GLint i = 0; i < size;) {
+        const GLenum token = static_cast<GLenum>(buffer[i++]);
+        const int vertices = token == GL_POLYGON_TOKEN ? static_cast<int>(buffer[i++]) : 2;
+        ++primitives;
+        for (int v = 0; v < vertices; ++v, i += 3) {
+            lowest = std::min(lowest, buffer[i + 1]);
+            highest = std::max(highest, buffer[i + 1]);
+        }
+    }
+    EXPECT_EQ(primitives, 2 + 16) << "two triangles and the box";
+    EXPECT_NEAR(lowest, 364 + 50 * 0.02, 0.05);
+    EXPECT_NEAR(highest, 364 + 50 * 1.02, 0.05);
+}
