@@ -43,7 +43,7 @@ private:
 };
 
 // The board as the pick pass draws it: its squares in order with their corners, and the
-// pieces on each with what places and shapes them; the highlight the pick moves, and the
+// pieces on each with what places and shapes them (a moving piece's displacement, a stack); the highlight the pick moves, and the
 // callbacks it tells.
 std::uint64_t sceneSignature(const Core::Board* board, const std::vector<Core::CallBackPicking*>& callbacks)
 {
@@ -65,6 +65,10 @@ std::uint64_t sceneSignature(const Core::Board* board, const std::vector<Core::C
             s.add(piece->getMesh());
             s.add(piece->getScale());
             s.add(piece->deltaTranslateY());
+            s.add(piece->getDisplacement().x());
+            s.add(piece->getDisplacement().y());
+            s.add(piece->getDisplacement().z());
+            s.add(static_cast<std::uint64_t>(piece->getStack()));
             s.add(static_cast<std::uint64_t>(piece->getAlignment().m_Vertical) << 32 |
                   static_cast<std::uint64_t>(piece->getAlignment().m_Horizontal) << 1 | piece->getDrawBound());
         }

@@ -37,7 +37,8 @@ public:
     // True when a pick at (x, y) of `board` drawn under the current model-view matrix could
     // differ from the last one marked fresh: the pointer, viewport, the model-view matrix, the camera's
     // projection or the polygon mode,
-    // the board's squares and pieces or their places, its highlight, or the callbacks to
+    // the board's squares and pieces or their places (displacements and stacks included),
+    // its highlight, or the callbacks to
     // tell changed since.
     bool isStale(int x, int y, const Camera& camera, const Core::Board* board,
                  const std::vector<Core::CallBackPicking*>& callbacks) const;

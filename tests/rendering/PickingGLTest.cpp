@@ -98,6 +98,24 @@ TEST_F(PickingGLTest, NearestHitWinsOverTheSquareBeneath)
     EXPECT_TRUE(log.empty()) << "a pick pass alone never calls update()";
 }
 
+TEST_F(PickingGLTest, StackedAndDisplacedPiecesArePickedAsStandingOnTheirSquare)
+{
+    // Above the sphere on square 55 lies the board behind it, until the piece is a stack
+    // (which a pick under the pointer at rest notices).
+    const double top = 0.076 + 0.4 + 0.19;
+    pointAt(55 % 10 + 1.5, 55 / 10 + 1.5, top);
+    EXPECT_NE(board.getHighlightedSquare(), &square(55));
+    square(55).getObjects()[0]->setStack(2);
+    pointAt(55 % 10 + 1.5, 55 / 10 + 1.5, top);
+    expectPicked(&square(55));
+    // Drawn two rows further (a piece on its way), it is still picked on its square.
+    square(55).getObjects()[0]->setDisplacement(Vec3<double>(0.0, 0.0, -2.0));
+    Render::instance().loop();
+    EXPECT_EQ(board.getHighlightedSquare(), &square(65)) << "the pointer now looks past it";
+    pointAt(75 % 10 + 1.5, 75 / 10 + 1.5, top);
+    expectPicked(&square(55));
+}
+
 TEST_F(PickingGLTest, LeftReleaseChoosesTheLastSquareHighlighted)
 {
     // Before the pointer was ever over a square, nothing is chosen.

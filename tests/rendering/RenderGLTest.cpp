@@ -10,6 +10,9 @@
 #include <utility>
 
 #include "core/Board.h"
+#include "core/Object.h"
+#include "core/PieceMover.h"
+#include "core/Square.h"
 #include "rendering/Animation.h"
 #include "rendering/Camera.h"
 #include "rendering/HUD.h"
@@ -268,5 +271,15 @@ TEST_F(RenderGLTest, OnDemandFramesFollowInputTurnsAndAnimations)
     handleEventsUntil([&] { return steps.calls >= 5; });
     EXPECT_GE(steps.calls, 5);
     EXPECT_FALSE(render.isMoving());
+
+    // A piece mover brings the frames its move needs, and leaves once done.
+    using P = Vec2<unsigned int>;
+    Core::Square from(Core::Square::Coords(P(0, 0), P(0, 1), P(1, 1), P(1, 0)), {new Core::Object});
+    Core::Square to(Core::Square::Coords(P(3, 3), P(3, 4), P(4, 4), P(4, 3)), {});
+    Core::PieceMover mover;
+    mover.play(from.getObjects()[0], {&to}, {}, 150, true);
+    handleEventsUntil([&] { return !mover.isBusy(); });
+    EXPECT_EQ(to.getObjects().size(), 1u);
+    EXPECT_FALSE(render.hasAnimation(&mover));
     render.removeHUD(&frames);
 }
