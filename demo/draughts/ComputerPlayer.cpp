@@ -1,7 +1,18 @@
 #include "ComputerPlayer.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace Draughts
 {
+
+namespace
+{
+// Scheduling priority of the search thread (Linux threads have their own): well below the
+// window's, which keeps 0.
+constexpr int c_Niceness = 10;
+} // namespace
 
 ComputerPlayer::ComputerPlayer() : m_Search(std::make_unique<Search>())
 {
@@ -33,6 +44,8 @@ void ComputerPlayer::start(const Game& game, const SearchLimits& limits, Purpose
     // The thread gets its own copy of the game; it touches nothing else but the search,
     // which no one else uses while it runs.
     m_Thread = std::thread([this, game, own]() {
+        // The window's thread goes first when both want the processor: frames stay quick.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), c_Niceness);
         SearchResult found = m_Search->run(game, own);
         m_Result.search = std::move(found);
         m_Done.store(true, std::memory_order_release);
