@@ -18,8 +18,6 @@ const Vec4<double> c_LightSquare(0.65, 0.55, 0.3, 1.0);
 const Vec4<double> c_BoardColor(0.35, 0.25, 0.1, 1.0);
 const Vec4<double> c_WhiteMan(0.85, 0.82, 0.7, 1.0);
 const Vec4<double> c_BlackMan(0.13, 0.13, 0.16, 1.0);
-const Vec4<double> c_WhiteKing(0.95, 0.78, 0.3, 1.0);
-const Vec4<double> c_BlackKing(0.45, 0.08, 0.08, 1.0);
 const Vec3<double> c_StatusColor(1.0, 0.85, 0.5);
 const Vec3<double> c_HelpColor(0.6, 0.75, 1.0);
 constexpr int c_Size = 10;
@@ -158,18 +156,20 @@ Core::Object* BoardView::pieceOn(int number) const
 bool BoardView::showsKing(int number) const
 {
     const Core::Object* piece = pieceOn(number);
-    return piece && (sameColor(piece->getColor(), c_WhiteKing) || sameColor(piece->getColor(), c_BlackKing));
+    return piece && piece->getStack() == 2;
 }
 
 bool BoardView::showsWhite(int number) const
 {
     const Core::Object* piece = pieceOn(number);
-    return piece && (sameColor(piece->getColor(), c_WhiteMan) || sameColor(piece->getColor(), c_WhiteKing));
+    return piece && sameColor(piece->getColor(), c_WhiteMan);
 }
 
 void BoardView::dress(Core::Object& piece, bool white, bool king)
 {
-    piece.setColor(white ? (king ? c_WhiteKing : c_WhiteMan) : (king ? c_BlackKing : c_BlackMan));
+    // A king is two men, one on the other.
+    piece.setColor(white ? c_WhiteMan : c_BlackMan);
+    piece.setStack(king ? 2 : 1);
 }
 
 void BoardView::show(const Position& position)

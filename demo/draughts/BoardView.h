@@ -51,7 +51,7 @@ public:
     int numberOf(const Core::Square* square) const;
     // The piece on square n, null when it is empty.
     Core::Object* pieceOn(int number) const;
-    // Whether the piece on square n is shown as a king.
+    // Whether the piece on square n is shown as a king (two men stacked).
     bool showsKing(int number) const;
     // Whether the piece on square n is shown as White's (false for an empty square).
     bool showsWhite(int number) const;

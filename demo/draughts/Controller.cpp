@@ -66,10 +66,12 @@ Controller::~Controller()
 void Controller::shutdown()
 {
     m_Computer.cancel();
+    m_Mover.cancel();
 }
 
 void Controller::load(const Game& game)
 {
+    m_Mover.finish();
     m_Computer.cancel();
     m_Record = game.moves();
     m_Game = Game(game.start());
@@ -84,6 +86,7 @@ void Controller::load(const Game& game)
 
 void Controller::newGame()
 {
+    m_Mover.finish();
     m_Computer.clear();
     m_Game = Game();
     m_Record.clear();
@@ -106,6 +109,7 @@ void Controller::update()
 
 void Controller::click(int number)
 {
+    m_Mover.finish();
     if (m_Game.result() != Result::Ongoing) {
         m_Message = "The game is over: press n for a new game, or u to take back a move.";
         refresh();
@@ -289,11 +293,26 @@ void Controller::playMove(const Move& move)
     const std::size_t ply = m_Game.moves().size();
     if (m_Computer.isBusy() && m_Computer.purpose() == ComputerPlayer::Purpose::Hint)
         m_Computer.cancel();
+    // The piece and what it takes, as they stand before the move.
+    Core::Object* piece = m_View.pieceOn(move.from());
     if (!m_Game.play(move)) {
         m_Message = "That move is not legal here.";
         refresh();
         return;
     }
+    // The route played (the game keeps the one given when it is one of the move's).
+    const Move& played = m_Game.moves().back();
+    std::vector<Core::Square*> path;
+    std::vector<Core::Object*> taken;
+    for (int landing : played.landings())
+        path.push_back(m_View.square(landing));
+    for (int square : played.captured())
+        taken.push_back(m_View.pieceOn(square));
+    if (m_LegMs > 0.0 && piece)
+        m_Mover.play(piece, path, taken, m_LegMs * static_cast<double>(path.size()), played.isCapture(), [this]() {
+            m_View.show(m_Game.position());
+            Rendering::Render::instance().requestRedraw();
+        });
     if (ply < m_Record.size() && m_Record[ply] == move)
         m_Record[ply] = m_Game.moves().back();
     else {
@@ -308,6 +327,7 @@ void Controller::playMove(const Move& move)
 
 void Controller::undo()
 {
+    m_Mover.finish();
     const bool answering = m_Computer.isBusy() && m_Computer.purpose() == ComputerPlayer::Purpose::Play;
     m_Computer.cancel();
     deselect();
@@ -330,6 +350,7 @@ void Controller::undo()
 
 void Controller::stepBack()
 {
+    m_Mover.finish();
     m_Computer.cancel();
     deselect();
     m_Hint = Move();
@@ -341,6 +362,7 @@ void Controller::stepBack()
 
 void Controller::stepForward()
 {
+    m_Mover.finish();
     const std::size_t ply = m_Game.moves().size();
     if (ply >= m_Record.size()) {
         m_Message = "This is the last move of the game.";
@@ -357,6 +379,7 @@ void Controller::stepForward()
 
 void Controller::hint()
 {
+    m_Mover.finish();
     if (m_Game.result() != Result::Ongoing || !humanToMove() || m_Computer.isBusy()) {
         m_Message = "No hint now.";
         refresh();
@@ -371,6 +394,9 @@ void Controller::hint()
 bool Controller::poll()
 {
     ComputerPlayer::Result result;
+    // The computer's move waits until the board shows the move before it.
+    if (m_Mover.isBusy())
+        return m_Computer.isBusy();
     if (!m_Computer.takeResult(result))
         return m_Computer.isBusy();
     const Move& best = result.search.best;
@@ -406,7 +432,8 @@ void Controller::maybeStartComputer()
 
 void Controller::changed()
 {
-    m_View.show(m_Game.position());
+    if (!m_Mover.isBusy())
+        m_View.show(m_Game.position());
     maybeStartComputer();
     refresh();
 }

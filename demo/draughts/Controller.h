@@ -9,6 +9,7 @@
 #include "Game.h"
 #include "Options.h"
 #include "core/CallBackPicking.h"
+#include "core/PieceMover.h"
 
 namespace Draughts
 {
@@ -35,6 +36,14 @@ public:
     ~Controller();
     Controller(const Controller&) = delete;
     Controller& operator=(const Controller&) = delete;
+
+    // How long a move takes on the board, per square it lands on: 0 (the default) shows
+    // it at once; otherwise the piece glides there (hopping over what it takes) while
+    // frames are drawn. Anything done meanwhile first completes the move.
+    void setLegDuration(double milliseconds) { m_LegMs = milliseconds; }
+    // Completes at once the moves still gliding.
+    void finishMoves() { m_Mover.finish(); }
+    bool isMoving() const { return m_Mover.isBusy(); }
 
     // Replays a game: its moves become the record, shown from the game's start.
     void load(const Game& game);
@@ -90,8 +99,8 @@ private:
     // Squares that tell the remaining routes apart, next in order after those clicked.
     std::vector<int> waypoints() const;
     void playMove(const Move& move);
-    // Shows the position after a change, refreshes marks and texts, starts the computer
-    // when it is its turn.
+    // Shows the position after a change (unless a move is gliding there), refreshes marks
+    // and texts, starts the computer when it is its turn.
     void changed();
     void refresh();
     void maybeStartComputer();
@@ -106,6 +115,9 @@ private:
     int m_Level;
     std::uint64_t m_Seed;
     ComputerPlayer m_Computer;
+    double m_LegMs = 0.0;
+    // Declared after everything its moves' completion uses.
+    Core::PieceMover m_Mover;
 
     int m_Selected = 0;
     // Routes of the selected piece still possible.

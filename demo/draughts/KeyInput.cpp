@@ -1,5 +1,7 @@
 #include "KeyInput.h"
 
+#include <GL/freeglut.h>
+
 #include "Controller.h"
 #include "rendering/Render.h"
 
@@ -10,12 +12,23 @@ KeyInput::KeyInput(Controller& controller, const std::string& saveDirectory)
     : m_Controller(controller), m_SaveDirectory(saveDirectory)
 {
     Rendering::Render::instance().getCallBacksKeyboard().push_back(this);
+    Rendering::Render::instance().claimKey('s');
 }
 
 KeyInput::~KeyInput()
 {
-    if (Rendering::Render* render = Rendering::Render::existing())
+    if (Rendering::Render* render = Rendering::Render::existing()) {
         render->removeCallBackKeyboard(this);
+        render->claimKey('s', false);
+    }
+}
+
+void KeyInput::specialKey(int key, int /*x*/, int /*y*/)
+{
+    if (key == GLUT_KEY_LEFT)
+        m_Controller.stepBack();
+    else if (key == GLUT_KEY_RIGHT)
+        m_Controller.stepForward();
 }
 
 void KeyInput::update()

@@ -10,8 +10,9 @@ namespace Draughts
 class Controller;
 
 // The game's keys, handed to the controller: n new game, u undo, s save (in the working
-// directory), h hint (either case). Registers itself with the render (and claims 's',
-// which the camera would otherwise take) while it lives.
+// directory), h hint (either case), the left and right arrows a move back or forward.
+// Registers itself with the render (and claims 's', which the camera would otherwise
+// take) while it lives.
 class KeyInput final : public Core::CallBackKeyboard
 {
 public:
@@ -21,6 +22,7 @@ public:
     KeyInput& operator=(const KeyInput&) = delete;
 
     void update() override;
+    void specialKey(int key, int x, int y) override;
     // The same for a key given directly.
     void press(unsigned char key);
 

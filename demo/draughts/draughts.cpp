@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <iostream>
 
 #include "BoardView.h"
@@ -21,14 +20,8 @@
 
 namespace
 {
-Draughts::Controller* g_Controller = nullptr;
-
-// Escape ends the process from inside the main loop: the search is stopped first.
-void stopComputer()
-{
-    if (g_Controller)
-        g_Controller->shutdown();
-}
+// A move takes this long on the board for each square the piece lands on.
+constexpr double c_LegMs = 400.0;
 } // namespace
 
 int main(int argc, char** argv)
@@ -76,12 +69,11 @@ int main(int argc, char** argv)
 
     Rendering::Render& render = Rendering::Render::instance();
     render.setDrawOnDemand(true);
-    g_Controller = &controller;
-    std::atexit(stopComputer);
+    controller.setLegDuration(c_LegMs);
+    // Escape ends the process from inside the main loop: the search is stopped first.
+    render.setQuitHandler([&controller]() { controller.shutdown(); });
 
     std::cout << Draughts::Options::usage() << std::flush;
     // run() comes back only when no window could be opened; it has said why.
-    const bool ran = render.run();
-    g_Controller = nullptr;
-    return ran ? 0 : 1;
+    return render.run() ? 0 : 1;
 }

@@ -1,5 +1,5 @@
 // The real board in the shared window while the computer searches on its worker thread:
-// the frames go on, each quick, until its move arrives.
+// the frames go on, each quick, until its move has arrived and glided to its square.
 #include "support/GLTest.h"
 
 #include <algorithm>
@@ -31,6 +31,7 @@ TEST_F(DraughtsFrameGLTest, FramesStayQuickWhileTheComputerThinks)
     Options options;
     ASSERT_EQ(options.parse({"--time", "2", "--level", "10"}), Options::Outcome::Run);
     Controller controller(view, options);
+    controller.setLegDuration(400.0);
     ComputerPoller poller(controller);
     Rendering::Render& render = Rendering::Render::instance();
     int frames = 0;
@@ -58,6 +59,11 @@ TEST_F(DraughtsFrameGLTest, FramesStayQuickWhileTheComputerThinks)
     while (controller.game().moves().size() < 2 && frames < 100000)
         searching = std::max(searching, frameMs());
     ASSERT_EQ(controller.game().moves().size(), 2u) << "no answer after " << frames << " frames";
+    // The answer glides to its square in the frames that follow.
+    while (controller.isMoving() && frames < 100000)
+        searching = std::max(searching, frameMs());
+    EXPECT_FALSE(view.showsWhite(controller.game().moves().back().to()));
+    EXPECT_NE(view.pieceOn(controller.game().moves().back().to()), nullptr);
     EXPECT_GE(frames, 5);
     EXPECT_LT(searching, std::max(50.0, 2.0 * withoutSearch))
         << frames << " frames; the slowest without a search took " << withoutSearch << " ms";
