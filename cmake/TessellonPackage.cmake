@@ -1,5 +1,6 @@
 # One Debian package, tessellon, with everything `cmake --install` puts in place: the
-# library, its headers and CMake and pkg-config files, the checkers demo and its data.
+# library, its headers and CMake and pkg-config files, the checkers demo and its data, and
+# the draughts game.
 #   cpack --config build/CPackConfig.cmake -B build    gives build/tessellon_<version>_<arch>.deb
 # The libraries the programs load come from dpkg-shlibdeps; the development packages are
 # those the installed headers and package files name (GL, GLU, png.h, jpeglib.h).
@@ -11,7 +12,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
   "A shared library that draws a board of squares and pieces with OpenGL, moves the camera
 with keyboard and mouse and tells the game which square the player chose; with its
-headers, CMake and pkg-config files, and the checkers demo.")
+headers, CMake and pkg-config files, the checkers demo and the draughts game against
+the computer.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)

@@ -3,8 +3,9 @@
 # installs it into a temporary prefix; compiles every installed header on its own; builds
 # the installed examples outside the source tree against that prefix, once through
 # find_package and once through pkg-config, and runs the minimal one for a few frames;
-# starts the installed checkers from another directory; then builds the Debian package
-# (build/tessellon_<version>_<arch>.deb) and checks its files and declared dependencies.
+# starts the installed checkers and draughts from another directory; then builds the Debian
+# package (build/tessellon_<version>_<arch>.deb) and checks its files and declared
+# dependencies.
 # Usage: bash tools/check-install.sh [build dir]     (needs an X display: run under xvfb-run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,6 +47,9 @@ done
 
 echo "-- The installed checkers, started from another directory"
 bash tools/run-checkers.sh "$prefix/bin/checkers"
+
+echo "-- The installed draughts, started from another directory"
+bash tools/run-draughts.sh "$prefix/bin/draughts"
 
 echo "-- The Debian package"
 rm -f "$build"/tessellon_*.deb
