@@ -288,7 +288,7 @@ std::vector<int> Controller::marked() const
     return squares;
 }
 
-void Controller::playMove(const Move& move)
+void Controller::playMove(Move move)
 {
     const std::size_t ply = m_Game.moves().size();
     if (m_Computer.isBusy() && m_Computer.purpose() == ComputerPlayer::Purpose::Hint)
@@ -370,11 +370,7 @@ void Controller::stepForward()
         return;
     }
     m_Computer.cancel();
-    deselect();
-    m_Hint = Move();
-    m_Message.clear();
-    m_Game.play(m_Record[ply]);
-    changed();
+    playMove(m_Record[ply]);
 }
 
 void Controller::hint()

@@ -27,6 +27,9 @@ namespace Draughts
 // A game read from a file is kept as the record: stepBack and stepForward move through
 // it, and a move played before its end replaces the rest of it. The computer plays its
 // side only at the end of the record.
+//
+// The view must outlive the controller. Destroyed, the controller stops its search and
+// drops the moves still gliding (their pieces stay undisplaced where they stood).
 class Controller final : public Core::CallBackPicking
 {
 public:
@@ -98,7 +101,8 @@ private:
     void narrow();
     // Squares that tell the remaining routes apart, next in order after those clicked.
     std::vector<int> waypoints() const;
-    void playMove(const Move& move);
+    // Plays a move (a copy: the lists it comes from are cleared), gliding when asked.
+    void playMove(Move move);
     // Shows the position after a change (unless a move is gliding there), refreshes marks
     // and texts, starts the computer when it is its turn.
     void changed();
