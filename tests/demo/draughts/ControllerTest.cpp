@@ -211,3 +211,25 @@ TEST_F(ControllerTest, StepsThroughAGameAndSavesIt)
     std::remove(path.c_str());
     rmdir(directory);
 }
+
+// 'h' asks the computer for White's move: once found, it is marked and named.
+TEST_F(ControllerTest, MarksTheComputersHint)
+{
+    start();
+    KeyInput(*controller, ".").press('h');
+    ASSERT_TRUE(controller->computer().isBusy());
+    controller->computer().wait();
+    EXPECT_FALSE(controller->poll());
+    const Move hint = controller->shownHint();
+    const MoveList legal = controller->game().legalMoves();
+    ASSERT_NE(std::find(legal.begin(), legal.end(), hint), legal.end());
+    EXPECT_TRUE(controller->game().moves().empty());
+    EXPECT_TRUE(view.square(hint.from())->isHighlightedSelected());
+    EXPECT_EQ(controller->marked(), std::vector<int>{hint.to()});
+    EXPECT_NE(controller->message().find("Hint: " + hint.toString()), std::string::npos) << controller->message();
+    // Playing takes the marks away.
+    controller->click(hint.from());
+    controller->click(hint.to());
+    EXPECT_TRUE(controller->shownHint().isEmpty());
+    EXPECT_FALSE(view.square(hint.from())->isHighlightedSelected());
+}
