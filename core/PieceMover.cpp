@@ -31,7 +31,7 @@ double ease(double u)
 const Vec3<double> c_Zero(0.0, 0.0, 0.0);
 } // namespace
 
-PieceMover::PieceMover() : m_HopHeight(c_DefaultHopHeight), m_Alive(std::make_shared<bool>(true))
+PieceMover::PieceMover() : m_HopHeight(c_DefaultHopHeight), m_Registered(false), m_Alive(std::make_shared<bool>(true))
 {
     movers().push_back(this);
 }
@@ -185,14 +185,17 @@ void PieceMover::drop(Move& move)
 
 void PieceMover::registerWithRender()
 {
-    // Checked, not remembered: the application may have removed the mover itself.
-    Rendering::Render& render = Rendering::Render::instance();
-    if (!render.hasAnimation(this))
-        render.addAnimation(this);
+    if (m_Registered)
+        return;
+    m_Registered = true;
+    Rendering::Render::instance().addAnimation(this);
 }
 
 void PieceMover::unregisterFromRender()
 {
+    if (!m_Registered)
+        return;
+    m_Registered = false;
     if (Rendering::Render* render = Rendering::Render::existing())
         render->removeAnimation(this);
 }
@@ -201,7 +204,6 @@ void PieceMover::forget(const Drawable* drawable)
 {
     for (PieceMover* mover : movers()) {
         std::deque<Move>& moves = mover->m_Moves;
-        bool dropped = false;
         for (auto it = moves.begin(); it != moves.end();) {
             const bool ownPiece = it->piece && it->piece == drawable;
             if (ownPiece)
@@ -209,13 +211,12 @@ void PieceMover::forget(const Drawable* drawable)
             if (ownPiece || std::find(it->path.begin(), it->path.end(), drawable) != it->path.end()) {
                 drop(*it);
                 it = moves.erase(it);
-                dropped = true;
                 continue;
             }
             it->captured.erase(std::remove(it->captured.begin(), it->captured.end(), drawable), it->captured.end());
             ++it;
         }
-        if (dropped && moves.empty())
+        if (moves.empty())
             mover->unregisterFromRender();
     }
 }

@@ -33,7 +33,6 @@ class Square;
 // called. A captured piece destroyed meanwhile is simply no longer deleted by the move.
 // The mover destroyed with moves pending drops them the same way and leaves no
 // registration behind. onDone may call play, finish or cancel, and may destroy the mover.
-// Like the rest of the scene, a mover is used from the thread that runs the frames.
 class PieceMover final : public Rendering::Animation
 {
 public:
@@ -102,6 +101,7 @@ private:
 
     std::deque<Move> m_Moves;
     double m_HopHeight;
+    bool m_Registered;
     // Cleared when the mover is destroyed: code running after an onDone checks it.
     std::shared_ptr<bool> m_Alive;
 };
