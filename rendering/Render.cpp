@@ -100,7 +100,7 @@ void Render::loop()
     for (Light* light : m_Lights)
         light->apply();
     if (m_Board)
-        m_Board->draw();
+        m_Board->drawOpaqueFirst();
 
     glPopMatrix();
     m_Window.swapBuffers();
@@ -173,9 +173,16 @@ bool Render::pickIsStale() const
 
 void Render::pickUnderPointer()
 {
+    // What is hit does not depend on lighting or pictures: without them the driver has
+    // less to set up (on the first pick, a lit vertex stage of its own to build).
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_NORMALIZE);
     startPicking(mouseX, mouseY);
     m_Board->draw();
     stopPicking();
+    glPopAttrib();
     m_Picker.markFresh(mouseX, mouseY, *m_Camera, m_Board, m_CallBacksPicking.elements());
 }
 
