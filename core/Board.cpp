@@ -130,6 +130,73 @@ void Board::draw() const
     glPopMatrix();
 }
 
+bool Board::canDrawOpaqueFirst() const
+{
+    if (!hasTexture() || !getTexture()->isOpaque() || m_LineColor.w() < 1.0 || !glIsEnabled(GL_DEPTH_TEST))
+        return false;
+    GLint function = GL_LESS;
+    glGetIntegerv(GL_DEPTH_FUNC, &function);
+    GLboolean written = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &written);
+    if ((function != GL_LESS && function != GL_LEQUAL) || !written)
+        return false;
+    for (const Square* square : m_Squares)
+        for (const Object* object : square->getObjects())
+            if (object->hasTexture())
+                return false;
+    return true;
+}
+
+void Board::applyMaterialBefore(size_t index) const
+{
+    // After the textured slab the material is white; a square leaves white behind when
+    // textured, its colour otherwise.
+    if (index == 0 || m_Squares[index - 1]->hasTexture()) {
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, c_White);
+        return;
+    }
+    const Vec4<double>& c = m_Squares[index - 1]->getColor();
+    const GLfloat colour[4] = {static_cast<GLfloat>(c.x()), static_cast<GLfloat>(c.y()), static_cast<GLfloat>(c.z()),
+                               static_cast<GLfloat>(c.w())};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, colour);
+}
+
+void Board::drawOpaqueFirst() const
+{
+    if (!canDrawOpaqueFirst()) {
+        draw();
+        return;
+    }
+    const GLboolean blending = glIsEnabled(GL_BLEND);
+    const auto drawSquares = [this](bool opaque) {
+        for (size_t i = 0; i < m_Squares.size(); ++i) {
+            const Square* square = m_Squares[i];
+            if (square->isOpaque() != opaque)
+                continue;
+            if (square->hasTexture())
+                applyMaterialBefore(i);
+            square->draw();
+        }
+    };
+    glPushMatrix();
+    glTranslated(m_Size.x() / -2.0, 0.0, m_Size.y() / 2.0);
+    glDisable(GL_BLEND);
+    for (const Square* square : m_Squares)
+        square->drawObjects(true);
+    drawSquares(true);
+    glPushName(getPickingName());
+    drawWithTexture();
+    glColor4d(m_LineColor.x(), m_LineColor.y(), m_LineColor.z(), m_LineColor.w());
+    drawEdges();
+    glPopName();
+    if (blending)
+        glEnable(GL_BLEND);
+    drawSquares(false);
+    for (const Square* square : m_Squares)
+        square->drawObjects(false);
+    glPopMatrix();
+}
+
 void Board::drawWithColor() const
 {
     const Vec4<double>& color = getColor();

@@ -63,6 +63,16 @@ public:
     static std::string getStaticClassName() { return "BOARD"; }
     // Slab, edge lines, every square, then every piece.
     void draw() const override;
+    // The picture of draw() in an order that leaves less to shade: the opaque pieces
+    // (Object::isOpaque), the opaque squares (Square::isOpaque), then the slab, whose
+    // hidden parts fail the depth test, and its edges, all with blending off; last, with
+    // blending as found, the other squares (the highlighted ones) and pieces in draw()'s
+    // order, over what lies behind them. Each square is lit as draw() lights it. Drawn as
+    // draw() when the order could show: the depth test off, not less (or less-or-equal)
+    // or not written, a slab without opaque picture, or a piece with a texture (lit by
+    // whatever was drawn before it). The frame draws the board this way; picking keeps
+    // draw(). Blending is as found afterwards.
+    void drawOpaqueFirst() const;
     // The slab alone with the board's picture stretched over each face, under an opaque
     // white material, with each face's normal.
     void drawWithTexture() const override;
@@ -79,6 +89,10 @@ public:
     void drawEdges() const;
 
 private:
+    // Whether drawOpaqueFirst gives draw()'s picture in the current OpenGL state.
+    bool canDrawOpaqueFirst() const;
+    // The material that draw() leaves current before the square at `index` of the list.
+    void applyMaterialBefore(size_t index) const;
     // The 24 points of drawPoints, in order.
     std::array<Vec3<double>, 24> slabCorners() const;
 

@@ -96,6 +96,13 @@ double Object::getCopyHeight() const
     return m_Aabb.getSize().y() * m_Scale;
 }
 
+bool Object::isOpaque() const
+{
+    if (m_UseMaterialColors || (m_Mesh && !m_Mesh->getTextures().empty()))
+        return false;
+    return hasTexture() ? getTexture()->isOpaque() : getColor().w() >= 1.0;
+}
+
 void Object::draw() const
 {
     glPushName(getPickingName());

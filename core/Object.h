@@ -105,6 +105,12 @@ public:
     void setParentSquare(Square* square) { m_ParentSquare = square; }
     Square* getParentSquare() const { return m_ParentSquare; }
 
+    // True when the piece is drawn with alpha 1 everywhere, so that it hides what lies
+    // behind it whatever the blending: in its own colour with alpha 1, or under an opaque
+    // picture (Rendering::Texture::isOpaque), not in its model's material colours, and
+    // with a model that brings no pictures of its own.
+    bool isOpaque() const;
+
     std::string getClassName() const override { return "OBJECT"; }
     void draw() const override;
     // The model (and its bounding box when asked) or the sphere, lifted and scaled, in

@@ -166,9 +166,29 @@ void Square::setDrawObjectsBounds(bool on)
 
 void Square::drawObjects() const
 {
+    drawObjectsWhere([](const Object*) { return true; });
+}
+
+void Square::drawObjects(bool opaque) const
+{
+    drawObjectsWhere([opaque](const Object* object) { return object->isOpaque() == opaque; });
+}
+
+bool Square::isOpaque() const
+{
+    if (hasTexture())
+        return !m_HighlightMouseOver && !m_HighlightSelected && !m_HighlightAuthorized && getTexture()->isOpaque();
+    return getColor().w() >= 1.0;
+}
+
+template <typename Filter>
+void Square::drawObjectsWhere(Filter drawn) const
+{
     glPushMatrix();
     glTranslated(m_Lower.x(), 0.0, -static_cast<double>(m_Lower.y()));
     for (const Object* object : m_Objects) {
+        if (!drawn(object))
+            continue;
         const Object::ObjectAlignment& alignment = object->getAlignment();
         const float horizontal = horizontalFraction(alignment.m_Horizontal);
         const double vertical = verticalFraction(alignment.m_Vertical);

@@ -80,6 +80,12 @@ public:
     // Where drawObjects puts a piece of this alignment on this square, in board units
     // from the board's corner at grid point (0, 0): (x, 0, -y) for grid position (x, y).
     Vec3<double> getObjectPosition(const Object& object) const;
+    // The same for the pieces whose Object::isOpaque() is `opaque` only.
+    void drawObjects(bool opaque) const;
+    // True when the square is drawn with alpha 1 everywhere, so that it hides what lies
+    // behind it whatever the blending: textured, an opaque picture without highlight
+    // showing; otherwise an opaque colour.
+    bool isOpaque() const;
 
     std::string getClassName() const override { return getStaticClassName(); }
     static std::string getStaticClassName() { return "SQUARE"; }
@@ -96,6 +102,9 @@ public:
     void drawQuad() const;
 
 private:
+    template <typename Filter>
+    void drawObjectsWhere(Filter drawn) const;
+
     Coords m_Coords;
     Vec2<unsigned int> m_Size;
     Vec2<unsigned int> m_Lower;

@@ -55,7 +55,7 @@ unsigned char* allocateWithHandler(std::uint64_t bytes)
 
 Image::Image()
     : m_IsReduced(false), m_Width(0), m_ImageDepth(0), m_Height(0), m_InternalFormat(0), m_Id(0), m_Format(0),
-      m_Type(0), m_Data(nullptr), m_FromMalloc(false)
+      m_Type(0), m_Data(nullptr), m_FromMalloc(false), m_UploadedOpaque(false)
 {
 }
 
@@ -70,7 +70,7 @@ Image::Image(const std::string& path) : Image()
 Image::Image(const Image& other)
     : m_IsReduced(false), m_Width(other.m_Width), m_ImageDepth(other.m_ImageDepth), m_Height(other.m_Height),
       m_InternalFormat(other.m_InternalFormat), m_Id(0), m_Format(other.m_Format), m_Type(other.m_Type), m_Data(nullptr),
-      m_FromMalloc(false)
+      m_FromMalloc(false), m_UploadedOpaque(false)
 {
     if (!other.m_Data)
         return;
@@ -172,10 +172,28 @@ std::uint64_t Image::getMemoryUsage() const
     return dimension(m_Width) * dimension(m_Height) * getBytesPerPixel();
 }
 
+bool Image::isOpaque() const
+{
+    if (!m_Data)
+        return m_Id == 0 || m_UploadedOpaque;
+    switch (m_Format) {
+    case GL_RGB:
+    case GL_BGR:
+    case GL_LUMINANCE:
+    case GL_RED:
+    case GL_GREEN:
+    case GL_BLUE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void Image::initGL()
 {
     if (!m_Data)
         return;
+    m_UploadedOpaque = isOpaque();
     // The upload happens at start-up or at a first draw: whatever was bound stays bound, so
     // that drawings which follow without a picture are not tinted by this one.
     GLint previous = 0;

@@ -47,6 +47,11 @@ public:
 
     // Texture object name; 0 until initGL (or the first apply) has run.
     unsigned int getId() const { return m_Id; }
+    // True when the picture is sampled with alpha 1 everywhere: its pixels have no alpha
+    // channel (RGB, luminance, one colour), judged from the pixels held or, once they are
+    // let go, from the last upload. A picture neither held nor uploaded binds texture 0
+    // and counts as opaque.
+    bool isOpaque() const;
     // Bytes of decoded pixels held: width x height x getBytesPerPixel().
     std::uint64_t getMemoryUsage() const;
     // Bytes per pixel of the buffer as the reader delivered it: 1 for GL_LUMINANCE and
@@ -101,6 +106,8 @@ private:
     unsigned char* m_Data;
     // m_Data came from allocatePixels (malloc) rather than new[].
     bool m_FromMalloc;
+    // The last upload had no alpha channel.
+    bool m_UploadedOpaque;
 };
 
 } // namespace Rendering

@@ -37,6 +37,11 @@ bool Texture::isLoaded() const
     return m_Image && m_Image->isLoaded();
 }
 
+bool Texture::isOpaque() const
+{
+    return !m_Image || m_Image->isOpaque();
+}
+
 void Texture::apply()
 {
     if (!m_Image) {

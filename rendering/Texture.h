@@ -28,6 +28,9 @@ public:
 
     // True when the diffuse picture is decoded and still cached.
     bool isLoaded() const;
+    // True when what apply() binds on unit 0 samples alpha 1 everywhere: no picture
+    // (texture 0) or an opaque one (Image::isOpaque).
+    bool isOpaque() const;
     // Binds the diffuse picture on the active texture unit; a texture without picture
     // binds texture 0. With the render's GLSL program, the normal map (or texture 0) goes
     // to unit 1 and sampler "NormalsID", the picture to unit 0 and sampler "TextureID",
