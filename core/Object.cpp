@@ -5,7 +5,9 @@
 #include "core/MeshManager.h"
 #include "core/Square.h"
 #include "rendering/DisplayList.h"
+#include "rendering/Image.h"
 #include "rendering/Mesh.h"
+#include "rendering/Shader.h"
 #include "rendering/Texture.h"
 
 namespace Core
@@ -128,7 +130,14 @@ void Object::drawWithColor() const
                                  static_cast<GLfloat>(color.z()), static_cast<GLfloat>(color.w())};
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, material);
     glColor4d(color.x(), color.y(), color.z(), color.w());
+    // No picture is bound for the piece: the render's program may skip sampling them.
+    Rendering::Shader* shader = nullptr;
+    if (!m_Mesh || m_Mesh->getTextures().empty())
+        shader = Rendering::Image::drawingShader();
+    const bool noPictures = shader && shader->applyNoPictures();
     drawStack();
+    if (noPictures)
+        shader->apply();
 }
 
 void Object::drawStack() const
@@ -166,13 +175,40 @@ void Object::drawStack() const
     glPopMatrix();
 }
 
+bool Object::backFacesHidden() const
+{
+    if (!m_Mesh || !isOpaque() || !Rendering::DisplayList::isRendering() || !Rendering::DisplayList::fillsPolygons() ||
+        !glIsEnabled(GL_DEPTH_TEST) || glIsEnabled(GL_CULL_FACE) || !m_Mesh->isClosed())
+        return false;
+    GLint front = GL_CCW;
+    glGetIntegerv(GL_FRONT_FACE, &front);
+    if (front != GL_CCW)
+        return false;
+    // A mirroring transform turns the model's outside faces away.
+    GLdouble m[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    const double determinant =
+        m[0] * (m[5] * m[10] - m[6] * m[9]) - m[4] * (m[1] * m[10] - m[2] * m[9]) + m[8] * (m[1] * m[6] - m[2] * m[5]);
+    return determinant > 0.0;
+}
+
 void Object::drawShape() const
 {
     if (m_Mesh) {
+        // The back faces of a closed opaque model lie behind its front faces: culled, they
+        // cost nothing to fill.
+        const bool cull = backFacesHidden();
+        if (cull) {
+            glPushAttrib(GL_POLYGON_BIT);
+            glCullFace(GL_BACK);
+            glEnable(GL_CULL_FACE);
+        }
         if (m_UseMaterialColors)
             m_Mesh->drawWithMaterials();
         else
             m_Mesh->draw();
+        if (cull)
+            glPopAttrib();
         return;
     }
     // Outlines are drawn straight: the list joins the sphere's strips with degenerate

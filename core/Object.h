@@ -122,8 +122,13 @@ public:
 private:
     // Displacement, lift and scale on the current transform, then every copy of the stack.
     void drawStack() const;
-    // The model, or the sphere, in the current transform.
+    // The model, or the sphere, in the current transform; a closed model's back faces
+    // culled where they cannot show.
     void drawShape() const;
+    // True when the model's back faces cannot show: a closed model (Mesh::isClosed) drawn
+    // opaque, filled, for display, under the depth test, with counter-clockwise front
+    // faces and a transform that does not mirror, culling not set up by someone else.
+    bool backFacesHidden() const;
 
     Square* m_ParentSquare;
     ObjectAlignment m_Alignment;

@@ -52,6 +52,15 @@ public:
     void setUpAxis(UpAxis axis);
     UpAxis getUpAxis() const { return m_UpAxis; }
 
+    // Whether the model is a closed surface seen from outside: every edge of its filled
+    // faces (triangles, quads, polygons; corners at equal positions are one corner) joins
+    // exactly two faces that run along it in opposite directions, and the faces turn
+    // counter-clockwise seen from outside (the enclosed volume is positive). Drawn filled
+    // and opaque under the depth test, such a model never shows a back face, and culling
+    // them leaves its picture as it was. Measured at the first request and again after
+    // initList, setUpAxis or addGeometry (a model changed by hand: call initList).
+    bool isClosed() const;
+
     // Appends a geometry; the mesh takes ownership.
     void addGeometry(Geometry* geometry);
     const std::vector<Geometry*>& getGeometries() const { return m_Geometries; }
@@ -63,6 +72,14 @@ private:
     std::vector<Geometry*> m_Geometries;
     std::vector<Texture*> m_Textures;
     UpAxis m_UpAxis = UpAxis::Z;
+    // isClosed's answer: unknown until measured.
+    enum class Closure
+    {
+        Unknown,
+        Closed,
+        Open
+    };
+    mutable Closure m_Closure = Closure::Unknown;
 };
 
 } // namespace Rendering

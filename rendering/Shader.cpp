@@ -3,6 +3,8 @@
 #include <GL/glew.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -49,10 +51,11 @@ std::string programLog(GLuint program)
 }
 } // namespace
 
-Shader::Shader() : m_Program(0), m_VertexShader(0), m_FragmentShader(0) {}
+Shader::Shader() : m_Program(0), m_VertexShader(0), m_FragmentShader(0), m_NoPicturesProgram(0) {}
 
 Shader::Shader(const std::string& vertexFile, const std::string& fragmentFile)
-    : m_Program(0), m_VertexShader(0), m_FragmentShader(0), m_VertexFile(vertexFile), m_FragmentFile(fragmentFile)
+    : m_Program(0), m_VertexShader(0), m_FragmentShader(0), m_NoPicturesProgram(0), m_VertexFile(vertexFile),
+      m_FragmentFile(fragmentFile)
 {
 }
 
@@ -70,7 +73,9 @@ void Shader::release()
         glDeleteShader(m_FragmentShader);
     if (m_Program)
         glDeleteProgram(m_Program);
-    m_VertexShader = m_FragmentShader = m_Program = 0;
+    if (m_NoPicturesProgram)
+        glDeleteProgram(m_NoPicturesProgram);
+    m_VertexShader = m_FragmentShader = m_Program = m_NoPicturesProgram = 0;
 }
 
 bool Shader::shaderIsAvailable()
@@ -142,6 +147,92 @@ bool Shader::init()
     }
     std::cout << c_Loaded << m_VertexFile << "\" loaded." << std::endl;
     std::cout << c_Loaded << m_FragmentFile << "\" loaded." << std::endl;
+    if (std::strstr(fragmentText.get(), c_NoPictures))
+        buildNoPictures(vertexText.get(), fragmentText.get());
+    return true;
+}
+
+namespace
+{
+// The source with "#define <name>" on the line after its #version line, or first.
+std::string withDefine(const char* text, const char* name)
+{
+    std::string source(text);
+    std::string::size_type at = 0;
+    const std::string::size_type version = source.find("#version");
+    if (version != std::string::npos) {
+        at = source.find('\n', version);
+        at = at == std::string::npos ? source.size() : at + 1;
+    }
+    return source.insert(at, std::string("#define ") + name + "\n");
+}
+
+// True when every active uniform of the program is one of the two samplers.
+bool onlySamplers(GLuint program)
+{
+    GLint count = 0;
+    glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        GLchar name[64] = {};
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(program, static_cast<GLuint>(i), sizeof name, nullptr, &size, &type, name);
+        if (std::strncmp(name, "gl_", 3) != 0 && std::strcmp(name, "TextureID") != 0 &&
+            std::strcmp(name, "NormalsID") != 0)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+void Shader::buildNoPictures(const char* vertexText, const char* fragmentText)
+{
+    if (!onlySamplers(m_Program))
+        return;
+    const std::string vertex = withDefine(vertexText, c_NoPictures);
+    const std::string fragment = withDefine(fragmentText, c_NoPictures);
+    const GLuint vertexShader = compile(GL_VERTEX_SHADER, vertex.c_str(), m_VertexFile);
+    const GLuint fragmentShader = vertexShader ? compile(GL_FRAGMENT_SHADER, fragment.c_str(), m_FragmentFile) : 0;
+    if (fragmentShader) {
+        m_NoPicturesProgram = glCreateProgram();
+        glAttachShader(m_NoPicturesProgram, vertexShader);
+        glAttachShader(m_NoPicturesProgram, fragmentShader);
+        glLinkProgram(m_NoPicturesProgram);
+        GLint linked = 0;
+        glGetProgramiv(m_NoPicturesProgram, GL_LINK_STATUS, &linked);
+        if (linked != GL_TRUE) {
+            std::cerr << c_CannotLink << m_VertexFile << "\" and \"" << m_FragmentFile << "\" with " << c_NoPictures
+                      << " : " << std::endl
+                      << programLog(m_NoPicturesProgram) << std::endl;
+            glDeleteProgram(m_NoPicturesProgram);
+            m_NoPicturesProgram = 0;
+        }
+    }
+    // The program keeps its stages alive while it lives.
+    if (vertexShader)
+        glDeleteShader(vertexShader);
+    if (fragmentShader)
+        glDeleteShader(fragmentShader);
+}
+
+bool Shader::applyNoPictures()
+{
+    if (!m_NoPicturesProgram || !glUseProgram)
+        return false;
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    if (static_cast<GLuint>(current) != m_Program)
+        return false;
+    GLint active = GL_TEXTURE0, bound0 = 0, bound1 = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    glActiveTexture(GL_TEXTURE0);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound0);
+    glActiveTexture(GL_TEXTURE1);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound1);
+    glActiveTexture(static_cast<GLenum>(active));
+    if (bound0 != 0 || bound1 != 0)
+        return false;
+    glUseProgram(m_NoPicturesProgram);
     return true;
 }
 

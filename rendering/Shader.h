@@ -37,6 +37,8 @@ public:
 
     // Reads, compiles and links both sources. On a missing file, a compile or a link
     // failure it reports on standard output or error and leaves no program (false).
+    // A fragment source that names c_NoPictures is also built as the program without
+    // pictures (see applyNoPictures).
     bool init();
     // True once init() has built a linked program.
     bool isLinked() const { return m_Program != 0; }
@@ -49,6 +51,20 @@ public:
     void apply();
     // Back to the fixed pipeline. Does nothing when the driver has no program support.
     static void unApply();
+
+    // The program without pictures: both sources compiled again with "#define " followed
+    // by this name inserted after their #version line (at the top without one), when the
+    // fragment source names it and the program has no uniforms but its two samplers
+    // "TextureID" and "NormalsID". It draws what is drawn while units 0 and 1 hold
+    // texture 0 (one white texel, see Render::initGL) and may skip sampling them, and so
+    // their pictures' work.
+    static constexpr const char* c_NoPictures = "TESSELLON_NO_PICTURES";
+    bool hasNoPicturesProgram() const { return m_NoPicturesProgram != 0; }
+    unsigned int getNoPicturesProgram() const { return m_NoPicturesProgram; }
+    // While this shader's program is in use and units 0 and 1 hold texture 0: draws with
+    // the program without pictures from now on, and true; otherwise nothing changes
+    // (false). apply() goes back to the program.
+    bool applyNoPictures();
 
     // Location of a uniform of the program. Ends the process (status 1) with a message on
     // standard error when there is no such uniform or no linked program.
@@ -102,9 +118,13 @@ private:
     void getUniform(const char* name, float* out);
     void release();
 
+    // Links the program without pictures from both texts, when the program allows it.
+    void buildNoPictures(const char* vertexText, const char* fragmentText);
+
     unsigned int m_Program;
     unsigned int m_VertexShader;
     unsigned int m_FragmentShader;
+    unsigned int m_NoPicturesProgram;
     std::string m_VertexFile;
     std::string m_FragmentFile;
 };

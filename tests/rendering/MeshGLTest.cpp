@@ -230,3 +230,69 @@ TEST_F(MeshGLTest, ThreeCubesGreenShowsItsMaterialsWithFacesLitByComputedNormals
     EXPECT_LT(greenOverRed[1] + 0.2, greenOverRed[2]);
 }
 } // namespace
+
+namespace
+{
+// A unit cube of quads, faces counter-clockwise seen from outside, each face with corners
+// of its own (as models duplicate them along creases).
+Geometry* cube(bool insideOut = false, size_t facesLeftOut = 0)
+{
+    static const double corners[6][4][3] = {
+        {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}}, {{1, 0, 0}, {0, 0, 0}, {0, 1, 0}, {1, 1, 0}},
+        {{1, 0, 1}, {1, 0, 0}, {1, 1, 0}, {1, 1, 1}}, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {0, 1, 0}},
+        {{0, 1, 1}, {1, 1, 1}, {1, 1, 0}, {0, 1, 0}}, {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}},
+    };
+    auto* geometry = new Geometry;
+    auto* faces = new Primitive;
+    geometry->addPrimitive(faces);
+    faces->setAssociateGeometry(geometry);
+    faces->setPrimitiveType(GL_QUADS);
+    for (size_t f = 0; f + facesLeftOut < 6; ++f)
+        for (int k = 0; k < 4; ++k) {
+            const double* c = corners[f][insideOut ? 3 - k : k];
+            faces->getVertexIndicesArray().push_back(static_cast<unsigned short>(geometry->getVertexArray().size()));
+            geometry->getVertexArray().emplace_back(c[0], c[1], c[2]);
+        }
+    return geometry;
+}
+} // namespace
+
+// Culling back faces leaves a model's picture unchanged only when it is closed and seen
+// from outside.
+TEST_F(MeshGLTest, ClosedModelsAreToldFromOpenAndInsideOutOnes)
+{
+    Mesh closed;
+    closed.addGeometry(cube());
+    EXPECT_TRUE(closed.isClosed());
+    // Turned, it is the same solid; a face added without its neighbours opens it.
+    closed.setUpAxis(Mesh::UpAxis::Y);
+    EXPECT_TRUE(closed.isClosed());
+    Geometry* extra = cube(false, 5);
+    closed.addGeometry(extra);
+    EXPECT_FALSE(closed.isClosed());
+
+    Mesh open, insideOut, empty;
+    open.addGeometry(cube(false, 1));
+    insideOut.addGeometry(cube(true));
+    EXPECT_FALSE(open.isClosed());
+    EXPECT_FALSE(insideOut.isClosed());
+    EXPECT_FALSE(empty.isClosed());
+
+    // A face the list leaves out (an index past the positions) is a hole; lines and points
+    // do not count, culling does not touch them.
+    Mesh holed;
+    Geometry* g = cube();
+    holed.addGeometry(g);
+    g->getPrimitives()[0]->getVertexIndicesArray()[0] = 999;
+    EXPECT_FALSE(holed.isClosed());
+    g->getPrimitives()[0]->getVertexIndicesArray()[0] = 0;
+    holed.initList();
+    EXPECT_TRUE(holed.isClosed());
+    auto* lines = new Primitive;
+    g->addPrimitive(lines);
+    lines->setAssociateGeometry(g);
+    lines->setPrimitiveType(GL_LINES);
+    lines->getVertexIndicesArray() = {0, 1};
+    holed.initList();
+    EXPECT_TRUE(holed.isClosed());
+}

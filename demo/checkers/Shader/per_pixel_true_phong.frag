@@ -38,8 +38,13 @@ void tangentFrame(vec3 n, vec3 p, vec2 uv, out vec3 t, out vec3 b)
 
 void main()
 {
-    vec2 uv = gl_TexCoord[0].st;
     vec3 n = normalize(v_Normal);
+#ifdef TESSELLON_NO_PICTURES
+    // The engine's build for drawing without pictures: both units hold one white texel,
+    // which leaves the colour as it is and is no normal map.
+    vec4 texel = vec4(1.0);
+#else
+    vec2 uv = gl_TexCoord[0].st;
     vec3 t;
     vec3 b;
     tangentFrame(n, v_Position, uv, t, b);
@@ -54,6 +59,7 @@ void main()
         vec3 m = bump * 2.0 - 1.0;
         n = normalize((t * m.x + b * m.y) * inversesqrt(frameSize) + n * m.z);
     }
+#endif
 
     gl_LightSourceParameters light = gl_LightSource[0];
     vec3 toLight;
