@@ -147,17 +147,34 @@ bool Board::canDrawOpaqueFirst() const
     return true;
 }
 
-void Board::applyMaterialBefore(size_t index) const
+const Vec4<double>* Board::materialBefore(size_t index) const
 {
     // After the textured slab the material is white; a square leaves white behind when
     // textured, its colour otherwise.
-    if (index == 0 || m_Squares[index - 1]->hasTexture()) {
+    if (index == 0 || m_Squares[index - 1]->hasTexture())
+        return nullptr;
+    return &m_Squares[index - 1]->getColor();
+}
+
+bool Board::squareIsOpaque(size_t index) const
+{
+    const Square* square = m_Squares[index];
+    if (!square->isOpaque())
+        return false;
+    // Lit, a textured square without highlight takes the alpha of the material before it.
+    const Vec4<double>* material = square->hasTexture() ? materialBefore(index) : nullptr;
+    return !material || material->w() >= 1.0;
+}
+
+void Board::applyMaterialBefore(size_t index) const
+{
+    const Vec4<double>* c = materialBefore(index);
+    if (!c) {
         glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, c_White);
         return;
     }
-    const Vec4<double>& c = m_Squares[index - 1]->getColor();
-    const GLfloat colour[4] = {static_cast<GLfloat>(c.x()), static_cast<GLfloat>(c.y()), static_cast<GLfloat>(c.z()),
-                               static_cast<GLfloat>(c.w())};
+    const GLfloat colour[4] = {static_cast<GLfloat>(c->x()), static_cast<GLfloat>(c->y()),
+                               static_cast<GLfloat>(c->z()), static_cast<GLfloat>(c->w())};
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, colour);
 }
 
@@ -171,7 +188,7 @@ void Board::drawOpaqueFirst() const
     const auto drawSquares = [this](bool opaque) {
         for (size_t i = 0; i < m_Squares.size(); ++i) {
             const Square* square = m_Squares[i];
-            if (square->isOpaque() != opaque)
+            if (squareIsOpaque(i) != opaque)
                 continue;
             if (square->hasTexture())
                 applyMaterialBefore(i);

@@ -66,8 +66,11 @@ public:
     // The picture of draw() in an order that leaves less to shade: the opaque pieces
     // (Object::isOpaque), the opaque squares (Square::isOpaque), then the slab, whose
     // hidden parts fail the depth test, and its edges, all with blending off; last, with
-    // blending as found, the other squares (the highlighted ones) and pieces in draw()'s
-    // order, over what lies behind them. Each square is lit as draw() lights it. Drawn as
+    // blending as found, the other squares (the highlighted ones, and a textured one lit
+    // by a translucent material left by the square before it) and pieces in draw()'s
+    // order, over what lies behind them (a translucent piece in front of an opaque one
+    // listed after it shows that one through, which draw() hides). Each square is lit as
+    // draw() lights it. Drawn as
     // draw() when the order could show: the depth test off, not less (or less-or-equal)
     // or not written, a slab without opaque picture, or a piece with a texture (lit by
     // whatever was drawn before it). The frame draws the board this way; picking keeps
@@ -91,8 +94,12 @@ public:
 private:
     // Whether drawOpaqueFirst gives draw()'s picture in the current OpenGL state.
     bool canDrawOpaqueFirst() const;
-    // The material that draw() leaves current before the square at `index` of the list.
+    // The material that draw() leaves current before the square at `index` of the list:
+    // null for opaque white, else the colour of the square before.
+    const Vec4<double>* materialBefore(size_t index) const;
     void applyMaterialBefore(size_t index) const;
+    // Whether the square at `index`, lit as draw() lights it, hides what lies behind it.
+    bool squareIsOpaque(size_t index) const;
     // The 24 points of drawPoints, in order.
     std::array<Vec3<double>, 24> slabCorners() const;
 

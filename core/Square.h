@@ -84,7 +84,8 @@ public:
     void drawObjects(bool opaque) const;
     // True when the square is drawn with alpha 1 everywhere, so that it hides what lies
     // behind it whatever the blending: textured, an opaque picture without highlight
-    // showing; otherwise an opaque colour.
+    // showing (lit, under the material current then, which must be opaque too); otherwise
+    // an opaque colour.
     bool isOpaque() const;
 
     std::string getClassName() const override { return getStaticClassName(); }

@@ -90,6 +90,7 @@ protected:
     }
 
     static void clear() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+    static std::vector<std::uint8_t> window() { return readPixels(0, 0, 1024, 728); }
 
     static void expectUnboundAndWhite()
     {
@@ -342,4 +343,74 @@ TEST_F(DrawingGLTest, StacksDrawTallerAndPickAsOnePieceDisplacementsShiftThePiec
     EXPECT_EQ(primitives, 2 + 16) << "two triangles and the box";
     EXPECT_NEAR(lowest, 364 + 50 * 0.02, 0.05);
     EXPECT_NEAR(highest, 364 + 50 * 1.02, 0.05);
+}
+
+// The frame's order gives draw()'s picture: translucent squares and pieces still blend over
+// the slab, a textured square is lit by the material draw() leaves before it (here a
+// coloured square's), and blending is as found afterwards. Boards whose picture the order
+// could change are drawn as draw() draws them.
+TEST_F(DrawingGLTest, OpaqueFirstGivesTheSamePictureAsDraw)
+{
+    TestSupport::TempDir dir;
+    writePicture(dir.path("rock.png"), 2, 2, {200, 180, 160, 90, 80, 70, 40, 50, 60, 250, 240, 230});
+    writePicture(dir.path("wood.png"), 2, 2, {255, 255, 255, 100, 200, 100, 60, 60, 60, 200, 100, 50});
+    Board board(P(7, 4), {});
+    {
+        TestSupport::CapturedOutput quiet;
+        board.setTexture(dir.path("rock.png"));
+    }
+    std::vector<std::unique_ptr<Square>> squares;
+    for (unsigned int i = 0; i < 5; ++i) {
+        squares.push_back(std::make_unique<Square>(Square::Coords(P(i + 1, 1), P(i + 1, 2), P(i + 2, 2), P(i + 2, 1)),
+                                                   std::vector<Object*>()));
+        board.getSquares().push_back(squares.back().get());
+    }
+    // Textured squares after the slab, after a translucent square (lit translucent by its
+    // material) and highlighted; coloured ones opaque and translucent.
+    {
+        TestSupport::CapturedOutput quiet;
+        for (const size_t i : {0, 3, 4})
+            squares[i]->setTexture(dir.path("wood.png"));
+    }
+    squares[1]->setColor(Vec4<double>(0.9, 0.2, 0.1, 1.0));
+    squares[2]->setColor(Vec4<double>(0.1, 0.3, 0.9, 0.5));
+    squares[4]->highlightSelected(true);
+    auto* opaque = new Object;
+    opaque->setColor(Vec4<double>(0.6, 0.6, 0.5, 1.0));
+    opaque->setScale(3.0);
+    squares[1]->pushObject(opaque);
+    auto* translucent = new Object;
+    translucent->setColor(Vec4<double>(0.2, 0.8, 0.2, 0.4));
+    translucent->setScale(3.0);
+    squares[3]->pushObject(translucent);
+
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const GLfloat grey[4] = {0.5f, 0.5f, 0.5f, 1.0f}, position[4] = {1, 2, 3, 0};
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glRotated(50, 1, 0, 0);
+    glRotated(20, 0, 1, 0);
+    for (const bool blending : {true, false}) {
+        blending ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
+        clear();
+        board.draw();
+        const std::vector<std::uint8_t> expected = window();
+        clear();
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, grey);
+        board.drawOpaqueFirst();
+        EXPECT_TRUE(window() == expected) << "blending " << blending;
+        EXPECT_EQ(glIsEnabled(GL_BLEND), blending ? GL_TRUE : GL_FALSE);
+    }
+    // Without a picture the slab is lit by whatever was drawn before it: drawn as draw().
+    board.removeTexture();
+    clear();
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, grey);
+    board.draw();
+    const std::vector<std::uint8_t> expected = window();
+    clear();
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, grey);
+    board.drawOpaqueFirst();
+    EXPECT_TRUE(window() == expected);
+    glPopAttrib();
 }

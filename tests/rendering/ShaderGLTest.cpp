@@ -175,3 +175,50 @@ TEST_F(ShaderGLTest, UnknownUniformEndsTheProcess)
             ::testing::ExitedWithCode(1), std::string("ERROR: \"") + name + "\" unknown parameter\\.\\.\\.");
     }
 }
+
+// The program without pictures: built only when the fragment source asks for it and the
+// program's only uniforms are the two samplers, used only while both units hold texture 0.
+TEST_F(ShaderGLTest, ProgramWithoutPicturesIsBuiltWhenAskedAndUsedOnlyWithoutPictures)
+{
+    const char* const vertex = "#version 120\nvoid main() { gl_Position = gl_Vertex; }\n";
+    const char* const fragment = R"(#version 120
+uniform sampler2D TextureID;
+uniform sampler2D NormalsID;
+void main()
+{
+#ifdef TESSELLON_NO_PICTURES
+    gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);
+#else
+    gl_FragColor = texture2D(TextureID, vec2(0.5)) * texture2D(NormalsID, vec2(0.5)) * vec4(0.0, 1.0, 0.0, 1.0);
+#endif
+})";
+    auto shader = build(vertex, fragment);
+    ASSERT_TRUE(shader->hasNoPicturesProgram()) << m_Err;
+    EXPECT_FALSE(shader->applyNoPictures()) << "not while the program is not in use";
+    shader->apply();
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE0}) {
+        glActiveTexture(unit);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        EXPECT_FALSE(shader->applyNoPictures()) << "a picture is bound on unit " << unit - GL_TEXTURE0;
+        EXPECT_EQ(current(GL_CURRENT_PROGRAM), static_cast<GLint>(shader->getProgram()));
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    glDeleteTextures(1, &texture);
+    ASSERT_TRUE(shader->applyNoPictures());
+    EXPECT_EQ(current(GL_CURRENT_PROGRAM), static_cast<GLint>(shader->getNoPicturesProgram()));
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glRectd(-1, -1, 1, 1);
+    const std::vector<std::uint8_t> drawn = readPixels(512, 364, 1, 1);
+    EXPECT_EQ(std::vector<std::uint8_t>(drawn.begin(), drawn.begin() + 3), (std::vector<std::uint8_t>{255, 0, 0}));
+    shader->apply();
+    EXPECT_EQ(current(GL_CURRENT_PROGRAM), static_cast<GLint>(shader->getProgram()));
+
+    // Not asked for, or with a uniform of its own that the other program would not get.
+    EXPECT_FALSE(build(vertex, c_Fragment)->hasNoPicturesProgram());
+    std::string used(fragment);
+    used.insert(used.find("void main"), "uniform float tint;\n");
+    used.insert(used.find(";\n#endif"), " * tint");
+    EXPECT_FALSE(build(vertex, used.c_str())->hasNoPicturesProgram());
+}
