@@ -118,3 +118,20 @@ TEST(Image, CopyHasItsOwnPixelsAndNoTextureObject)
     big.setData(40000, 40000, 1, 0, GL_RGBA, GL_UNSIGNED_SHORT, nullptr);
     EXPECT_EQ(big.getMemoryUsage(), 40000ull * 40000ull * 8ull);
 }
+
+// The frame draws a picture without blending only when its alpha is 1 everywhere.
+TEST(Image, OpaqueWhenItsPixelsHaveNoAlphaChannel)
+{
+    Image empty;
+    EXPECT_TRUE(empty.isOpaque()) << "binds texture 0, one white texel";
+    for (const GLenum format : {GL_RGB, GL_LUMINANCE}) {
+        Image image;
+        fill(image, 2, 2, format, GL_UNSIGNED_BYTE);
+        EXPECT_TRUE(image.isOpaque()) << format;
+    }
+    for (const GLenum format : {GL_RGBA, GL_LUMINANCE_ALPHA, GL_ALPHA}) {
+        Image image;
+        fill(image, 2, 2, format, GL_UNSIGNED_BYTE);
+        EXPECT_FALSE(image.isOpaque()) << format;
+    }
+}
