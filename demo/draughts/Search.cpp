@@ -80,7 +80,8 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
 {
     const Clock::time_point start = Clock::now();
     const Level level = c_Levels[std::clamp(limits.level, 1, 10) - 1];
-    m_Deadline = start + std::chrono::microseconds(static_cast<long long>(std::max(0.0, limits.seconds) * 1e6));
+    // A tenth of the time stays in reserve for handing the move over.
+    m_Deadline = start + std::chrono::microseconds(static_cast<long long>(std::max(0.0, limits.seconds) * 0.9e6));
     m_Stop = limits.stop;
     m_Aborted = false;
     m_Stopped = false;

@@ -14,7 +14,8 @@ namespace Draughts
 // How long and how well to search.
 struct SearchLimits
 {
-    // Time for the move; the answer comes within it (plus the last few hundred positions),
+    // Time for the move. The search stops at 90 % of it, keeping the rest for handing the
+    // move over (a thread waking up on a busy machine), so that the answer comes within it,
     // except that the first, shallowest iteration always completes.
     double seconds = 1.0;
     // 1 (a beginner can win) to 10 (the full time, no mistakes on purpose).

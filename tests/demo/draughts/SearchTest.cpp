@@ -142,7 +142,8 @@ TEST(Search, TheTopLevelUsesItsTimeAndNoMore)
     limits.seconds = 0.3;
     const SearchResult result = search.run(Position::initial(), limits);
     EXPECT_FALSE(result.stopped);
-    EXPECT_GE(result.seconds, 0.3);
+    // Nine tenths of it: the rest is kept for handing the move over.
+    EXPECT_GE(result.seconds, 0.27);
     // Generous: the machine is shared and the sanitizers slow every position down.
     EXPECT_LE(result.seconds, 0.3 * 1.1 + 0.1);
     EXPECT_GE(result.depth, 3);
