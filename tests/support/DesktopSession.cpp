@@ -59,7 +59,12 @@ std::pair<int, int> DesktopSession::boardPoint(double gridX, double gridY, doubl
 bool DesktopSession::openDisplay()
 {
     const char* display = std::getenv("DISPLAY");
-    return display && *display && (m_Display = XOpenDisplay(nullptr));
+    if (!display || !*display)
+        return false;
+    // A busy X server now and then refuses a client's connection, as it does a command's: a
+    // few tries.
+    waitFor([&] { return (m_Display = XOpenDisplay(nullptr)) != nullptr; }, 2.0);
+    return m_Display != nullptr;
 }
 
 bool DesktopSession::start(const std::string& directory, const std::string& command)
