@@ -10,14 +10,19 @@
 #include <dirent.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 using namespace Draughts;
 using TestSupport::DesktopSession;
 
 namespace
 {
+// Half the side of the square of pixels read around a square's centre.
+constexpr int c_Patch = 4;
+
 // The centre of square n (1-50) on the screen.
 std::pair<int, int> squareCentre(int number)
 {
@@ -61,7 +66,8 @@ protected:
             DesktopSession::runCommand("rm -rf " + m_Directory);
     }
 
-    // The board as the screen shows it, from the pixel at each square's centre: a white
+    // The board as the screen shows it, from the median colour of a few pixels around each
+    // square's centre (a single pixel may fall on a groove of the piece's top): a white
     // piece is bright, a black one bluish, an empty dark square brown.
     std::string seenBoard()
     {
@@ -71,7 +77,15 @@ protected:
         std::string text;
         for (int n = 1; n <= 50; ++n) {
             const auto [x, y] = squareCentre(n);
-            const unsigned char* p = DesktopSession::pixel(shot, x, y);
+            int p[3];
+            for (int c = 0; c < 3; ++c) {
+                std::vector<int> values;
+                for (int dy = -c_Patch; dy <= c_Patch; ++dy)
+                    for (int dx = -c_Patch; dx <= c_Patch; ++dx)
+                        values.push_back(DesktopSession::pixel(shot, x + dx, y + dy)[c]);
+                std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+                p[c] = values[values.size() / 2];
+            }
             text += p[2] > p[0] ? 'b' : p[0] + p[1] + p[2] > 330 ? 'w' : '.';
         }
         return text;
