@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "CheckersScene.h"
+#include "ProgramFolder.h"
 #include "core/ImageManager.h"
 #include "rendering/Camera.h"
 #include "rendering/Geometry.h"
@@ -394,19 +395,6 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// The folder of this program, where the demo's data is found as the demo finds it.
-void startFromOwnFolder()
-{
-    char path[PATH_MAX] = {};
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return;
-    std::string dir(path, static_cast<size_t>(length));
-    dir.erase(dir.rfind('/'));
-    if (chdir(dir.c_str()) != 0)
-        std::perror("frame_rate: chdir");
-}
-
 // The scene's pieces, read once.
 void readScene(Frame& frame)
 {
@@ -503,7 +491,7 @@ double startUpMs(const char* self, const char* mode, std::vector<double>* steps 
 
 int main(int argc, char** argv)
 {
-    startFromOwnFolder();
+    ProgramFolder::enter("frame_rate");
     if (argc > 1 && std::string(argv[1]) == "--first-frame")
         return firstFrame();
     if (argc > 1 && std::string(argv[1]) == "--bare-first-frame")

@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "CheckersScene.h"
+#include "ProgramFolder.h"
 #include "rendering/HUD.h"
 #include "rendering/Render.h"
 
@@ -143,23 +144,11 @@ double measure(const char* self, bool onDemand, bool pointerMoving, double secon
     waitpid(pid, nullptr, 0);
     return percent;
 }
-
-void startFromOwnFolder()
-{
-    char path[PATH_MAX] = {};
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return;
-    std::string dir(path, static_cast<size_t>(length));
-    dir.erase(dir.rfind('/'));
-    if (chdir(dir.c_str()) != 0)
-        std::perror("idle_cpu: chdir");
-}
 } // namespace
 
 int main(int argc, char** argv)
 {
-    startFromOwnFolder();
+    ProgramFolder::enter("idle_cpu");
     if (argc > 2 && std::string(argv[1]) == "--child")
         return child(std::string(argv[2]) == "on");
     const double seconds = argc > 1 ? std::max(0.5, std::atof(argv[1])) : 10.0;

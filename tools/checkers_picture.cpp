@@ -16,23 +16,9 @@
 #include <vector>
 
 #include "CheckersScene.h"
+#include "ProgramFolder.h"
 #include "rendering/Input.h"
 #include "rendering/Render.h"
-
-namespace
-{
-void startFromOwnFolder()
-{
-    char path[PATH_MAX] = {};
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return;
-    std::string dir(path, static_cast<size_t>(length));
-    dir.erase(dir.rfind('/'));
-    if (chdir(dir.c_str()) != 0)
-        std::perror("checkers_picture: chdir");
-}
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -40,8 +26,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: checkers_picture <out.png>\n");
         return 2;
     }
-    const std::string out = argv[1][0] == '/' ? argv[1] : std::string(getcwd(nullptr, 0)) + "/" + argv[1];
-    startFromOwnFolder();
+    std::string out = argv[1];
+    char here[PATH_MAX];
+    if (out[0] != '/' && getcwd(here, sizeof here))
+        out = std::string(here) + "/" + out;
+    ProgramFolder::enter("checkers_picture");
     CheckersScene scene;
     Rendering::Render& render = Rendering::Render::instance();
     if (!render.openWindow())

@@ -5,19 +5,8 @@
 # Usage: bash tools/run-checkers.sh [path of bin/checkers]
 set -euo pipefail
 checkers=$(realpath "$(command -v "${1:-checkers}")")
-elsewhere=$(mktemp -d)
-out=$elsewhere/output
-pid=
-cleanup() {
-  [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
-  rm -rf "$elsewhere"
-}
-trap cleanup EXIT
-fail() {
-  echo "run-checkers: $*" >&2
-  [ ! -s "$out" ] || sed 's/^/  | /' "$out" >&2
-  exit 1
-}
+name=run-checkers
+source "$(dirname "$0")/installed-program.sh"
 
 cd "$elsewhere"
 "$checkers" >"$out" 2>&1 &
@@ -33,14 +22,6 @@ for file in Data/Textures/checkers/Rock.png Data/3D/checkers/pion_rouge.ASE Shad
 done
 ! grep -q 'project/' "$out" || fail "fell back on the last data directory"
 
-colours=$(import -window "$window" -format '%k' info:)
-[ "$colours" -gt 16 ] || fail "the window shows $colours colours: nothing drawn"
-
-# Keys go to the window under the pointer.
-xdotool mousemove --window "$window" 10 10 key Escape
-status=0
-timeout 30 tail --pid="$pid" -f /dev/null || fail "did not end on Escape"
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "ended with status $status"
+expect_drawn "$window"
+expect_end_on_escape "$window"
 echo "run-checkers: $checkers ran from $here, drew $colours colours and ended on Escape"

@@ -6,19 +6,8 @@
 # Usage: bash tools/run-draughts.sh [path of bin/draughts]
 set -euo pipefail
 draughts=$(realpath "$(command -v "${1:-draughts}")")
-elsewhere=$(mktemp -d)
-out=$elsewhere/output
-pid=
-cleanup() {
-  [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
-  rm -rf "$elsewhere"
-}
-trap cleanup EXIT
-fail() {
-  echo "run-draughts: $*" >&2
-  [ ! -s "$out" ] || sed 's/^/  | /' "$out" >&2
-  exit 1
-}
+name=run-draughts
+source "$(dirname "$0")/installed-program.sh"
 
 cd "$elsewhere"
 "$draughts" --help | grep -q '^Usage: draughts' || fail "--help printed no usage"
@@ -32,16 +21,10 @@ pid=$!
 window=$(timeout 60 xdotool search --sync --name '^Tessellon - Draughts - [0-9]+ FPS$' | head -n 1) ||
   fail "no window"
 grep -q 'tessellon/checkers/Data/3D/checkers/pion_rouge.ASE" loaded' "$out" || fail "did not find the installed data"
-colours=$(import -window "$window" -format '%k' info:)
-[ "$colours" -gt 16 ] || fail "the window shows $colours colours: nothing drawn"
+expect_drawn "$window"
 
 # Keys go to the window under the pointer.
 xdotool mousemove --window "$window" 10 10 key s
 timeout 30 sh -c 'until ls draughts-*.pdn >/dev/null 2>&1; do sleep 0.1; done' || fail "no game saved on 's'"
-xdotool key Escape
-status=0
-timeout 30 tail --pid="$pid" -f /dev/null || fail "did not end on Escape"
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "ended with status $status"
+expect_end_on_escape "$window"
 echo "run-draughts: $draughts ran from $elsewhere, drew $colours colours, saved a game and ended on Escape"
