@@ -1,14 +1,29 @@
 #include "Options.h"
 
+#include <charconv>
 #include <cerrno>
-#include <cmath>
 #include <cstdlib>
+
+#include "core/Quotable.h"
 
 namespace Draughts
 {
 
 namespace
 {
+// A plain decimal number: digits with at most one point among or after them ("2", "0.5",
+// ".5", "3."); no sign, exponent, blank, hexadecimal or word such as "inf".
+bool readDecimal(const std::string& text, double& value)
+{
+    const std::size_t point = text.find('.');
+    const bool digitsOnly = text.find_first_not_of("0123456789.") == std::string::npos;
+    if (!digitsOnly || text.find_first_of("0123456789") == std::string::npos ||
+        (point != std::string::npos && text.find('.', point + 1) != std::string::npos))
+        return false;
+    // from_chars reads the point whatever the locale.
+    return std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed).ec == std::errc();
+}
+
 bool readSide(const std::string& value, bool& computer)
 {
     if (value == "human")
@@ -43,7 +58,8 @@ Options::Outcome Options::parse(const std::vector<std::string>& arguments)
         std::string name = arguments[i];
         if (optionsEnded || name.size() < 2 || name[0] != '-') {
             if (!m_File.empty())
-                return fail("more than one file given: '" + m_File + "' and '" + name + "'");
+                return fail("more than one file given: '" + Core::quotable(m_File) + "' and '" + Core::quotable(name) +
+                            "'");
             if (name.empty())
                 return fail("an empty file name");
             m_File = name;
@@ -64,7 +80,7 @@ Options::Outcome Options::parse(const std::vector<std::string>& arguments)
             hasValue = true;
         }
         if (name != "--white" && name != "--black" && name != "--time" && name != "--level")
-            return fail("unknown option '" + name + "' (see --help)");
+            return fail("unknown option '" + Core::quotable(name) + "' (see --help)");
         if (!hasValue) {
             if (i + 1 >= arguments.size())
                 return fail("option " + name + " needs a value");
@@ -72,21 +88,18 @@ Options::Outcome Options::parse(const std::vector<std::string>& arguments)
         }
         if (name == "--white" || name == "--black") {
             if (!readSide(value, name == "--white" ? m_WhiteComputer : m_BlackComputer))
-                return fail("option " + name + " takes 'human' or 'computer', not '" + value + "'");
+                return fail("option " + name + " takes 'human' or 'computer', not '" + Core::quotable(value) + "'");
         } else if (name == "--time") {
-            char* end = nullptr;
-            errno = 0;
-            const double seconds = std::strtod(value.c_str(), &end);
-            if (value.empty() || *end != '\0' || errno != 0 || !std::isfinite(seconds) || seconds < 0.05 ||
-                seconds > 3600.0)
-                return fail("option --time takes seconds from 0.05 to 3600, not '" + value + "'");
+            double seconds = 0.0;
+            if (!readDecimal(value, seconds) || seconds < 0.05 || seconds > 3600.0)
+                return fail("option --time takes seconds from 0.05 to 3600, not '" + Core::quotable(value) + "'");
             m_Seconds = seconds;
         } else {
             char* end = nullptr;
             errno = 0;
             const long level = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || *end != '\0' || errno != 0 || level < 1 || level > 10)
-                return fail("option --level takes a whole number from 1 to 10, not '" + value + "'");
+                return fail("option --level takes a whole number from 1 to 10, not '" + Core::quotable(value) + "'");
             m_Level = static_cast<int>(level);
         }
     }

@@ -9,7 +9,8 @@ namespace Draughts
 // The draughts program's command line:
 //   draughts [--white human|computer] [--black human|computer] [--time SECONDS]
 //            [--level 1..10] [FILE.pdn]
-// Options also as --name=value. By default White is the human and Black the computer.
+// Options also as --name=value; SECONDS is a plain decimal number ("2", "0.5"). By default
+// White is the human and Black the computer.
 class Options
 {
 public:

@@ -7,12 +7,18 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
+
+#include "core/Quotable.h"
 
 namespace Draughts
 {
 namespace
 {
 constexpr long long c_MaxFileBytes = 256LL << 20;
+// Bytes of a word, and of a move, that a message quotes.
+constexpr std::size_t c_WordShown = 20;
+constexpr std::size_t c_MoveShown = 80;
 
 bool isDigit(char c)
 {
@@ -130,20 +136,13 @@ private:
         m_Contents.errors.push_back(error);
     }
 
-    // A word of the text for a message, at most 20 characters, control bytes as \xNN.
+    // The word of the text at `at`, for a message.
     std::string wordAt(std::size_t at) const
     {
-        std::string word;
-        for (std::size_t end = at; end < m_Text.size() && !isSpace(m_Text[end]) && end - at < 20; ++end) {
-            const unsigned char c = static_cast<unsigned char>(m_Text[end]);
-            if (c < 0x20 || c == 0x7F) {
-                const char* digits = "0123456789ABCDEF";
-                word += std::string("\\x") + digits[c >> 4] + digits[c & 15];
-            } else {
-                word += static_cast<char>(c);
-            }
-        }
-        return word;
+        std::size_t end = at;
+        while (end < m_Text.size() && !isSpace(m_Text[end]))
+            ++end;
+        return Core::quotable(std::string_view(m_Text).substr(at, end - at), c_WordShown);
     }
 
     void readGame()
@@ -168,7 +167,8 @@ private:
             std::string name;
             std::string value;
             if (!readTag(name, value)) {
-                fail("unreadable tag \"" + wordAt(m_At) + "\"");
+                if (!m_Failed)
+                    fail("unreadable tag \"" + wordAt(m_At) + "\"");
                 skipLine();
                 continue;
             }
@@ -178,7 +178,7 @@ private:
             if (tag.first == "FEN")
                 setUp(tag.second);
             else if (tag.first == "GameType" && tag.second.substr(0, tag.second.find(',')) != "20")
-                fail("game type " + tag.second + " is not international draughts (20)");
+                fail("game type " + Core::quotable(tag.second, c_WordShown) + " is not international draughts (20)");
         }
         for (const auto& tag : tags)
             m_Game.setTag(tag.first, tag.second);
@@ -253,7 +253,9 @@ private:
                 if (readToken())
                     return;
             } else {
-                fail("unexpected \"" + wordAt(m_At) + "\"");
+                // After a fault the rest is passed a byte at a time: no word is looked at.
+                if (!m_Failed)
+                    fail("unexpected \"" + wordAt(m_At) + "\"");
                 ++m_At;
             }
         }
@@ -339,7 +341,8 @@ std::string PdnError::toString() const
 {
     std::string text = "game " + std::to_string(game);
     if (!move.empty())
-        text += ", move " + std::to_string(moveNumber) + (blackMove ? "... " : ". ") + move;
+        text +=
+            ", move " + std::to_string(moveNumber) + (blackMove ? "... " : ". ") + Core::quotable(move, c_MoveShown);
     return text + ": " + message;
 }
 
@@ -377,7 +380,7 @@ PdnContents PdnReader::read(const std::string& text)
 
 bool PdnReader::readFile(const std::string& path, PdnContents& contents, std::string& error)
 {
-    const std::string prefix = "Cannot read \"" + path + "\": ";
+    const std::string prefix = "Cannot read \"" + Core::quotable(path) + "\": ";
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = prefix + std::strerror(errno) + ".";

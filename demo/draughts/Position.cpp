@@ -3,10 +3,15 @@
 #include <array>
 #include <cctype>
 
+#include "core/Quotable.h"
+
 namespace Draughts
 {
 namespace
 {
+// A FEN in a message: longer than any of a real position.
+constexpr std::size_t c_FenShown = 200;
+
 constexpr std::uint64_t mix(std::uint64_t value)
 {
     value += 0x9E3779B97F4A7C15ULL;
@@ -113,7 +118,7 @@ bool readPieces(const std::string& text, std::size_t& at, Color color, Position&
         if (at < text.size() && text[at] == ',')
             ++at;
         else if (at < text.size() && text[at] != ':' && text[at] != '.') {
-            error = std::string("unexpected '") + text[at] + "'";
+            error = "unexpected '" + Core::quotable(text.substr(at, 1)) + "'";
             return false;
         }
     }
@@ -168,10 +173,10 @@ bool Position::fromFen(const std::string& text, Position& position, std::string&
         if (problem.empty() && at < text.size() && text[at] == '.')
             skipSpaces(text, ++at);
         if (problem.empty() && at < text.size())
-            problem = std::string("unexpected '") + text[at] + "'";
+            problem = "unexpected '" + Core::quotable(text.substr(at, 1)) + "'";
     }
     if (!problem.empty()) {
-        error = "Bad FEN \"" + text + "\": " + problem + ".";
+        error = "Bad FEN \"" + Core::quotable(text, c_FenShown) + "\": " + problem + ".";
         return false;
     }
     position = read;

@@ -12,6 +12,7 @@
 #include "KeyInput.h"
 #include "Options.h"
 #include "PdnReader.h"
+#include "core/Quotable.h"
 #include "rendering/Render.h"
 
 #ifndef DRAUGHTS_INSTALLED_DATA
@@ -47,11 +48,12 @@ int main(int argc, char** argv)
             return 2;
         }
         if (!contents.errors.empty() && contents.errors.front().game == 1) {
-            std::cerr << "draughts: " << options.file() << ": " << contents.errors.front().toString() << '\n';
+            std::cerr << "draughts: " << Core::quotable(options.file()) << ": " << contents.errors.front().toString()
+                      << '\n';
             return 2;
         }
         if (contents.games.empty()) {
-            std::cerr << "draughts: " << options.file() << ": no game in the file\n";
+            std::cerr << "draughts: " << Core::quotable(options.file()) << ": no game in the file\n";
             return 2;
         }
         loaded = contents.games.front();

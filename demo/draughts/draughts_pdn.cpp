@@ -8,6 +8,7 @@
 #include <string>
 
 #include "PdnReader.h"
+#include "core/Quotable.h"
 
 int main(int argc, char** argv)
 {
@@ -24,12 +25,14 @@ int main(int argc, char** argv)
             status = 1;
             continue;
         }
+        const std::string file = Core::quotable(argv[i]);
         for (const Draughts::PdnError& fault : contents.errors)
-            std::printf("%s: %s\n", argv[i], fault.toString().c_str());
+            std::printf("%s: %s\n", file.c_str(), fault.toString().c_str());
         const std::size_t games = contents.games.size();
         const std::size_t faults = contents.errors.size();
-        std::printf("%s: %zu game%s read, %ld move%s replayed, %zu error%s\n", argv[i], games, games == 1 ? "" : "s",
-                    contents.movesReplayed, contents.movesReplayed == 1 ? "" : "s", faults, faults == 1 ? "" : "s");
+        std::printf("%s: %zu game%s read, %ld move%s replayed, %zu error%s\n", file.c_str(), games,
+                    games == 1 ? "" : "s", contents.movesReplayed, contents.movesReplayed == 1 ? "" : "s", faults,
+                    faults == 1 ? "" : "s");
         if (faults != 0)
             status = 1;
     }

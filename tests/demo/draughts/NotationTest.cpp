@@ -73,6 +73,11 @@ TEST(Notation, FenReadsRangesAndRefusesNonsense)
         EXPECT_EQ(error, std::string("Bad FEN \"") + entry.text + "\": " + entry.problem + ".");
         EXPECT_EQ(position, Position::initial());
     }
+    // The text is quoted escaped: it cannot drive the terminal that shows the message.
+    Position position;
+    std::string error;
+    EXPECT_FALSE(Position::fromFen("W:W31\x1b[2J", position, error));
+    EXPECT_EQ(error, "Bad FEN \"W:W31\\x1B[2J\": unexpected '\\x1B'.");
 }
 
 TEST(Notation, IntermediateSquaresOnlyWhenTwoCapturesShareStartAndEnd)

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <vector>
 
 namespace
 {
@@ -62,5 +63,39 @@ TEST(DraughtsTools, PdnCheckReportsEachFileAndFault)
     EXPECT_EQ(run(DRAUGHTS_PDN " verify x.pdn"), std::make_pair(std::string("Usage: draughts_pdn check FILE...\n"), 2));
     std::remove((dir + "/good.pdn").c_str());
     std::remove((dir + "/bad.pdn").c_str());
+    rmdir(dir.c_str());
+}
+
+// Whatever a file holds, each fault is a bounded line of plain text: no escape sequence, bell
+// or line end of the file reaches the terminal, and a huge tag or move is cut.
+TEST(DraughtsTools, PdnCheckQuotesTheFilesTextEscapedAndCut)
+{
+    char pattern[] = "/tmp/draughts-tools-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    const std::string file = dir + "/hostile.pdn";
+    std::ofstream(file) << "[FEN \"W:W31\x1b]0;owned\x07\"] *\n"
+                        << "[FEN \"W:W" << std::string(1u << 20, '7') << "\"] *\n"
+                        << "[GameType \"\x1b[2J21\"] *\n"
+                        << "1. " << std::string(8u << 20, '1') << " *\n"
+                        << "1. 32-28 \x1b"
+                           "c\x07 *\n";
+    auto [output, status] = run(DRAUGHTS_PDN " check " + file);
+    EXPECT_EQ(status, 1);
+    std::size_t lines = 0;
+    for (std::size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1, ++lines) {
+        const std::string line = output.substr(at, end - at);
+        EXPECT_LT(line.size(), 400u) << line.substr(0, 100);
+        for (char c : line)
+            ASSERT_TRUE(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) << line.substr(0, 100);
+    }
+    EXPECT_EQ(lines, 6u) << output.substr(0, 1000);
+    for (const std::string& expected : std::vector<std::string>{
+             file + ": game 1: Bad FEN \"W:W31\\x1B]0;owned\\x07\": unexpected '\\x1B'\n",
+             file + ": game 2: Bad FEN \"W:W7777", "77...[1048579 bytes]\": square 1000 is not between 1 and 50\n",
+             file + ": game 3: game type \\x1B[2J21 is not international draughts (20)\n",
+             file + ": game 4, move 1. 1111", "11...[8388608 bytes]: not a move\n",
+             file + ": game 5: unexpected \"\\x1Bc\\x07\"\n"})
+        EXPECT_NE(output.find(expected), std::string::npos) << expected << " in\n" << output.substr(0, 2000);
+    std::remove(file.c_str());
     rmdir(dir.c_str());
 }
