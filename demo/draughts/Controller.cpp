@@ -1,7 +1,5 @@
 #include "Controller.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <ctime>
 #include <random>
@@ -9,6 +7,7 @@
 #include "MoveGenerator.h"
 #include "Notation.h"
 #include "PdnWriter.h"
+#include "core/Quotable.h"
 #include "rendering/Render.h"
 
 namespace Draughts
@@ -26,12 +25,6 @@ bool isOwn(Piece piece, Color color)
     if (color == Color::White)
         return piece == Piece::WhiteMan || piece == Piece::WhiteKing;
     return piece == Piece::BlackMan || piece == Piece::BlackKing;
-}
-
-bool fileExists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
 }
 
 std::string timeText(const char* format, std::time_t now)
@@ -515,16 +508,13 @@ bool Controller::save(const std::string& directory)
     if (whole.tag("Black").empty())
         whole.setTag("Black", m_BlackComputer ? level : "Human");
 
-    const std::string base = (directory.empty() ? std::string(".") : directory) + "/draughts-" +
-                             timeText("%Y%m%d-%H%M%S", now);
-    std::string path = base + ".pdn";
-    for (int n = 2; fileExists(path) && n < 1000; ++n)
-        path = base + "-" + std::to_string(n) + ".pdn";
+    const std::string base =
+        (directory.empty() ? std::string(".") : directory) + "/draughts-" + timeText("%Y%m%d-%H%M%S", now);
     std::string error;
-    const bool written = PdnWriter::writeFile(path, {whole}, error);
-    m_Message = written ? "Saved as " + path : "Not saved: " + error;
+    const std::string path = PdnWriter::writeNewFile(base, {whole}, error);
+    m_Message = path.empty() ? "Not saved: " + error : "Saved as " + Core::quotable(path);
     refresh();
-    return written;
+    return !path.empty();
 }
 
 } // namespace Draughts

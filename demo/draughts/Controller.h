@@ -61,7 +61,8 @@ public:
     // search running is cancelled and the move it answers is taken back).
     void undo();
     // Writes the game (the whole record) as PDN to a new file named after the date and
-    // time in `directory`; the file's path, or a one-line error, in the message.
+    // time in `directory` (with -2 ... -999 added while a name is taken: nothing is ever
+    // replaced); the file's path, or a one-line error, in the message.
     bool save(const std::string& directory);
     // Asks the computer for a move for the player to move; marked on the board when found.
     void hint();

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "Notation.h"
@@ -241,4 +246,51 @@ TEST(Notation, PdnFilesAreReadOnlyWhenRegular)
     unlink((dir + "/fifo").c_str());
     unlink((dir + "/games.pdn").c_str());
     rmdir(dir.c_str());
+}
+
+// A save never replaces a file nor follows a link, takes the next free name, says when every
+// name is taken, and leaves nothing behind when the disk fills up.
+TEST(Notation, PdnFilesAreWrittenNewWithoutTouchingWhatExists)
+{
+    char pattern[] = "/tmp/draughts-pdn-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    const std::vector<Game> games = randomGames(1);
+    auto contentOf = [](const std::string& path) {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    std::string error;
+    const std::string stem = dir + "/game";
+    // A link to nothing has the first name: it is skipped, not followed out of the folder.
+    ASSERT_EQ(symlink((dir + "-outside.pdn").c_str(), (stem + ".pdn").c_str()), 0);
+    EXPECT_EQ(PdnWriter::writeNewFile(stem, games, error), stem + "-2.pdn") << error;
+    EXPECT_EQ(access((dir + "-outside.pdn").c_str(), F_OK), -1);
+    EXPECT_EQ(contentOf(stem + "-2.pdn"), PdnWriter::write(games));
+    EXPECT_FALSE(PdnWriter::writeFile(stem + ".pdn", games, error));
+    EXPECT_EQ(error, "Cannot write \"" + stem + ".pdn\": File exists.");
+    EXPECT_EQ(access((dir + "-outside.pdn").c_str(), F_OK), -1);
+
+    // Every name taken: the last one is kept as it was.
+    for (int n = 2; n <= 999; ++n)
+        if (access((stem + "-" + std::to_string(n) + ".pdn").c_str(), F_OK) != 0)
+            std::ofstream(stem + "-" + std::to_string(n) + ".pdn") << "kept " << n;
+    EXPECT_EQ(PdnWriter::writeNewFile(stem, games, error), "");
+    EXPECT_EQ(error, "Cannot write \"" + stem + ".pdn\": that name and -2 to -999 are all taken.");
+    EXPECT_EQ(contentOf(stem + "-999.pdn"), "kept 999");
+
+    // A full disk, as a file size limit: the message, and no partial file.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string written = PdnWriter::writeNewFile(dir + "/full", games, error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(written, "");
+    EXPECT_EQ(error, "Cannot write \"" + dir + "/full.pdn\": File too large.");
+    EXPECT_EQ(access((dir + "/full.pdn").c_str(), F_OK), -1);
+
+    std::filesystem::remove_all(dir);
 }
