@@ -18,6 +18,7 @@
 #include "rendering/Camera.h"
 #include "rendering/HUD.h"
 #include "rendering/Light.h"
+#include "rendering/Poller.h"
 #include "rendering/Shader.h"
 
 float rot = 0.0f;
@@ -50,7 +51,9 @@ Render* Render::existing()
 
 Render::Render()
     : m_FullScreen(false), m_Scale(0.0, 0.0, 0.0), m_Camera(new Camera), m_Board(nullptr), m_CameraSpeed(1.0f),
-      m_DefaultLight(nullptr), m_ShaderAvailable(false), m_Shader(nullptr), m_NbDisplayList(0), m_ClickedSquare(nullptr),
+      m_DefaultLight(nullptr), m_ShaderAvailable(false), m_Shader(nullptr), m_NbDisplayList(0), m_DrawOnDemand(false),
+      m_Moving(false), m_TitleDuePending(false), m_PollPending(false), m_PollIntervalMs(15.0),
+      m_ClearHighlightOffBoard(false), m_ClickedSquare(nullptr),
       m_ClaimedKeys{}
 {
     m_Camera->setIsFree(true);
@@ -196,6 +199,8 @@ void Render::stopPicking()
     const int hits = m_Picker.end();
     if (hits != 0)
         processHits(hits);
+    else if (m_ClearHighlightOffBoard && m_Board)
+        publishSquare(nullptr);
 }
 
 void Render::processHits(int hits)
@@ -215,7 +220,11 @@ void Render::processHits(int hits)
         square = static_cast<Core::Square*>(drawable);
     else
         square = static_cast<Core::Object*>(drawable)->getParentSquare();
+    publishSquare(square);
+}
 
+void Render::publishSquare(Core::Square* square)
+{
     m_Board->autoHighlight(square);
     for (Core::CallBackPicking* callback : m_CallBacksPicking.elements())
         callback->setPickedSquare(square);
@@ -287,6 +296,7 @@ bool Render::run()
 void Render::installCallbacks()
 {
     m_Window.installCallbacks(drawFrame, !m_DrawOnDemand);
+    keepPolling();
 }
 
 void Render::setDrawOnDemand(bool onDemand)
@@ -425,6 +435,43 @@ void Render::addAnimation(Animation* animation)
 void Render::removeAnimation(Animation* animation)
 {
     m_Animations.remove(animation);
+}
+
+void Render::addPoller(Poller* poller)
+{
+    if (!poller)
+        return;
+    m_Pollers.add(poller);
+    keepPolling();
+}
+
+void Render::removePoller(Poller* poller)
+{
+    m_Pollers.remove(poller);
+}
+
+bool Render::pollNow()
+{
+    const double now = FrameClock::now();
+    bool changed = false;
+    m_Pollers.deliver([&](Poller* poller) { changed = poller->poll(now) || changed; });
+    if (changed)
+        requestRedraw();
+    return changed;
+}
+
+void Render::keepPolling()
+{
+    if (!m_PollPending && !m_Pollers.elements().empty())
+        m_PollPending = m_Window.callIn(m_PollIntervalMs, pollDue);
+}
+
+void Render::pollDue()
+{
+    Render& render = instance();
+    render.m_PollPending = false;
+    render.pollNow();
+    render.keepPolling();
 }
 
 void Render::removeHUD(HUD* hud)

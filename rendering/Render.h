@@ -27,6 +27,7 @@ namespace Rendering
 
 class Animation;
 class Camera;
+class Poller;
 class HUD;
 class Light;
 class Shader;
@@ -103,6 +104,25 @@ public:
     // Unregisters an animation (every occurrence).
     void removeAnimation(Animation* animation);
     bool hasAnimation(const Animation* animation) const { return m_Animations.contains(animation); }
+    // Registers a poller: from the main loop, every getPollInterval() milliseconds while
+    // one is registered, each is asked whether it changed the scene (pollNow), without
+    // drawing. None by default: no timer runs then.
+    void addPoller(Poller* poller);
+    // Unregisters a poller (every occurrence); the timer stops with the last one.
+    void removePoller(Poller* poller);
+    bool hasPoller(const Poller* poller) const { return m_Pollers.contains(poller); }
+    // How often pollers are asked, in milliseconds (15 by default; at least 1).
+    void setPollInterval(double milliseconds) { m_PollIntervalMs = milliseconds < 1.0 ? 1.0 : milliseconds; }
+    double getPollInterval() const { return m_PollIntervalMs; }
+    // Asks every poller registered now, in registration order, and asks for a frame when
+    // one changed the scene. Returns whether one did.
+    bool pollNow();
+    // When the pointer leaves the board onto the background (the pick pass hits nothing),
+    // clear the square under the pointer: the board's highlight and the picking callbacks'
+    // square (a click then chooses nothing). Off by default: the last square stays
+    // highlighted and a click still chooses it.
+    void setClearHighlightOffBoard(bool clear) { m_ClearHighlightOffBoard = clear; }
+    bool clearsHighlightOffBoard() const { return m_ClearHighlightOffBoard; }
     // Draws the three unit axes (X red, Y green, Z blue) from the origin.
     void drawAxis();
 
@@ -206,6 +226,12 @@ private:
     static void drawFrame();
     // Drawing on demand: the title's counter, once a second, whether frames come or not.
     static void titleDue();
+    // The pollers' timer: asks them and comes again while one is registered.
+    static void pollDue();
+    void keepPolling();
+    // The square under the pointer (null for none) to the board's highlight and the
+    // picking callbacks.
+    void publishSquare(Core::Square* square);
     void keepTitleCurrent();
     void showFrameCount(unsigned int frames);
     static void whiteDefaultTexture();
@@ -227,7 +253,11 @@ private:
     bool m_DrawOnDemand;
     bool m_Moving;
     bool m_TitleDuePending;
+    bool m_PollPending;
+    double m_PollIntervalMs;
+    bool m_ClearHighlightOffBoard;
     Registry<Animation> m_Animations;
+    Registry<Poller> m_Pollers;
     Registry<HUD> m_HUDs;
     Registry<Core::CallBackPicking> m_CallBacksPicking;
     Registry<Core::CallBackKeyboard> m_CallBacksKeyboard;

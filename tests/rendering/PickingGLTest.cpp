@@ -140,6 +140,27 @@ TEST_F(PickingGLTest, LeftReleaseChoosesTheLastSquareHighlighted)
     EXPECT_EQ(log, "ab");
 }
 
+// Opted in, the pointer leaving the board onto the background clears the highlight and
+// the callbacks' square, and a click there chooses nothing; back over the board, picking
+// goes on as before.
+TEST_F(PickingGLTest, OptedInTheBackgroundClearsTheSquareUnderThePointer)
+{
+    Render::instance().setClearHighlightOffBoard(true);
+    pointAtSquare(12);
+    expectPicked(&square(12));
+    Rendering::passiveMotionEvent(3, 3);
+    Render::instance().loop();
+    expectPicked(nullptr);
+    EXPECT_FALSE(square(12).isHighlightedMouseOver());
+    release(GLUT_LEFT_BUTTON);
+    EXPECT_TRUE(log.empty());
+    pointAtSquare(55);
+    expectPicked(&square(55));
+    release(GLUT_LEFT_BUTTON);
+    EXPECT_EQ(log, "ab");
+    EXPECT_EQ(a.updated, std::vector<Square*>{&square(55)});
+}
+
 TEST_F(PickingGLTest, SelectionBufferOverflowKeepsTheLastResult)
 {
     pointAtSquare(0);

@@ -2,11 +2,13 @@
 
 #include <GL/freeglut.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include "core/Board.h"
@@ -17,6 +19,7 @@
 #include "rendering/Camera.h"
 #include "rendering/HUD.h"
 #include "rendering/Input.h"
+#include "rendering/Poller.h"
 #include "rendering/Render.h"
 #include "rendering/Shader.h"
 #include "support/GLWindow.h"
@@ -281,5 +284,59 @@ TEST_F(RenderGLTest, OnDemandFramesFollowInputTurnsAndAnimations)
     handleEventsUntil([&] { return !mover.isBusy(); });
     EXPECT_EQ(to.getObjects().size(), 1u);
     EXPECT_FALSE(render.hasAnimation(&mover));
+    render.removeHUD(&frames);
+}
+
+// A poller is asked from the main loop every few milliseconds without a frame being drawn;
+// a frame follows only when it reports a change (here made by another thread). Gone, it
+// is asked no more.
+TEST_F(RenderGLTest, PollersAreAskedWithoutDrawingUntilTheyReportAChange)
+{
+    struct Watching final : Rendering::Poller {
+        bool poll(double) override
+        {
+            ++polls;
+            return changed.exchange(false);
+        }
+        std::atomic<bool> changed{false};
+        int polls = 0;
+    };
+    Core::Board board(Vec2<unsigned int>(12, 12), {});
+    Render& render = Render::instance();
+    render.setParams("Polling", Vec3<double>(0.85, 0.85, 0.85), &board);
+    CountingHUD frames;
+    render.pushBackHUD(&frames);
+    render.setDrawOnDemand(true);
+    render.setPollInterval(2.0);
+    render.installCallbacks();
+    auto handleEventsUntil = [](auto done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!done() && std::chrono::steady_clock::now() < deadline)
+            glutMainLoopEvent();
+    };
+    // The frame that drawing on demand asks for at first.
+    handleEventsUntil([&] { return !frames.programs.empty(); });
+    ASSERT_FALSE(frames.programs.empty());
+
+    auto watching = std::make_unique<Watching>();
+    render.addPoller(watching.get());
+    EXPECT_TRUE(render.hasPoller(watching.get()));
+    frames.programs.clear();
+    handleEventsUntil([&] { return watching->polls >= 20; });
+    EXPECT_GE(watching->polls, 20);
+    EXPECT_TRUE(frames.programs.empty()) << "nothing changed, nothing drawn";
+
+    std::thread([&] { watching->changed = true; }).join();
+    handleEventsUntil([&] { return !frames.programs.empty(); });
+    EXPECT_EQ(frames.programs.size(), 1u);
+    const int before = watching->polls;
+    handleEventsUntil([&] { return watching->polls >= before + 10; });
+    EXPECT_EQ(frames.programs.size(), 1u);
+
+    const Watching* gone = watching.get();
+    watching.reset();
+    EXPECT_FALSE(render.hasPoller(gone));
+    // Its timer, still set, finds no poller and stops.
+    EXPECT_FALSE(render.pollNow());
     render.removeHUD(&frames);
 }

@@ -31,6 +31,8 @@ void GLTest::SetUp()
     for (int key = 0; key < 256; ++key)
         render.claimKey(static_cast<unsigned char>(key), false);
     render.setQuitHandler(nullptr);
+    render.setClearHighlightOffBoard(false);
+    render.setPollInterval(15.0);
     // No GLSL program unless the test names one.
     render.removeShader();
     glViewport(0, 0, 1024, 728);

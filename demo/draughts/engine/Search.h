@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "Game.h"
@@ -11,6 +12,8 @@
 namespace Draughts
 {
 
+struct SearchResult;
+
 // How long and how well to search.
 struct SearchLimits
 {
@@ -18,6 +21,12 @@ struct SearchLimits
     // move over (a thread waking up on a busy machine), so that the answer comes within it,
     // except that the first, shallowest iteration always completes.
     double seconds = 1.0;
+    // No time limit: the search goes on until the stop flag, the node limit or the depth
+    // limit ends it (or a win or loss is proven).
+    bool infinite = false;
+    // Positions to visit at most, 0 for no limit (checked as the time is: the first
+    // iteration always completes).
+    std::uint64_t maxNodes = 0;
     // 1 (a beginner can win) to 10 (the full time, no mistakes on purpose).
     int level = 10;
     // Deepest iteration, 0 for the level's own limit.
@@ -27,6 +36,9 @@ struct SearchLimits
     const std::atomic<bool>* stop = nullptr;
     // Varies the lower levels' deliberate mistakes from one game to the next.
     std::uint64_t seed = 0;
+    // Called on the searching thread after each iteration completes, with what is known
+    // so far (move, line, depth, score, nodes, time); empty for none.
+    std::function<void(const SearchResult&)> progress;
 };
 
 // What a search found.
@@ -102,6 +114,8 @@ private:
     bool m_Aborted = false;
     bool m_Stopped = false;
     bool m_CheckTime = false;
+    bool m_Infinite = false;
+    std::uint64_t m_MaxNodes = 0;
     const std::atomic<bool>* m_Stop = nullptr;
     std::chrono::steady_clock::time_point m_Deadline;
 };

@@ -25,10 +25,13 @@ KeyInput::~KeyInput()
 
 void KeyInput::specialKey(int key, int /*x*/, int /*y*/)
 {
+    if (key != GLUT_KEY_LEFT && key != GLUT_KEY_RIGHT)
+        return;
+    m_Controller.finishMoves();
     if (key == GLUT_KEY_LEFT)
-        m_Controller.stepBack();
-    else if (key == GLUT_KEY_RIGHT)
-        m_Controller.stepForward();
+        m_Controller.session().stepBack();
+    else
+        m_Controller.session().stepForward();
 }
 
 void KeyInput::update()
@@ -38,22 +41,33 @@ void KeyInput::update()
 
 void KeyInput::press(unsigned char key)
 {
+    Session& session = m_Controller.session();
+    // Anything done first completes the move gliding.
+    m_Controller.finishMoves();
+    Color waiting = Color::White;
     switch (key) {
     case 'n':
     case 'N':
-        m_Controller.newGame();
+        session.newGame();
         break;
     case 'u':
     case 'U':
-        m_Controller.undo();
+        session.undo();
         break;
     case 's':
     case 'S':
-        m_Controller.save(m_SaveDirectory);
+        session.save(m_SaveDirectory);
         break;
     case 'h':
     case 'H':
-        m_Controller.hint();
+        session.hint();
+        break;
+    case 'c':
+    case 'C':
+    case 'm':
+    case 'M':
+        if (session.stalled(waiting))
+            session.handOver(waiting, key == 'c' || key == 'C');
         break;
     default:
         break;

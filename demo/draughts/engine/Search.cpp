@@ -83,6 +83,8 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
     // A tenth of the time stays in reserve for handing the move over.
     m_Deadline = start + std::chrono::microseconds(static_cast<long long>(std::max(0.0, limits.seconds) * 0.9e6));
     m_Stop = limits.stop;
+    m_Infinite = limits.infinite;
+    m_MaxNodes = limits.maxNodes;
     m_Aborted = false;
     m_Stopped = false;
     m_CheckTime = false;
@@ -141,6 +143,11 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
         result.principalVariation = m_Lines[0];
         result.depth = depth;
         result.score = score;
+        if (limits.progress) {
+            result.nodes = m_Nodes;
+            result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+            limits.progress(result);
+        }
         if (score > c_WinZone || score < -c_WinZone)
             break;
     }
@@ -158,7 +165,11 @@ bool Search::timeUp()
         m_Stopped = true;
         return true;
     }
-    return m_CheckTime && Clock::now() >= m_Deadline;
+    if (!m_CheckTime)
+        return false;
+    if (m_MaxNodes != 0 && m_Nodes >= m_MaxNodes)
+        return true;
+    return !m_Infinite && Clock::now() >= m_Deadline;
 }
 
 int Search::evaluate(const Position& position) const

@@ -7,11 +7,11 @@
 #include <iostream>
 
 #include "BoardView.h"
-#include "ComputerPoller.h"
 #include "Controller.h"
 #include "KeyInput.h"
 #include "Options.h"
 #include "PdnReader.h"
+#include "Session.h"
 #include "core/Quotable.h"
 #include "rendering/Render.h"
 
@@ -63,14 +63,17 @@ int main(int argc, char** argv)
     const std::string saveDirectory = getcwd(cwd, sizeof cwd) ? cwd : ".";
 
     Draughts::BoardView view(Draughts::BoardView::findDataRoots(DRAUGHTS_INSTALLED_DATA));
-    Draughts::Controller controller(view, options);
+    Draughts::Session session(options);
+    session.setOnError([](const std::string& line) { std::cerr << "draughts: " << line << '\n'; });
     if (!options.file().empty())
-        controller.load(loaded);
+        session.load(loaded);
+    Draughts::Controller controller(view, session);
     Draughts::KeyInput keys(controller, saveDirectory);
-    Draughts::ComputerPoller poller(controller);
 
     Rendering::Render& render = Rendering::Render::instance();
     render.setDrawOnDemand(true);
+    // The square under the pointer is no longer marked once the pointer leaves the board.
+    render.setClearHighlightOffBoard(true);
     controller.setLegDuration(c_LegMs);
     // Escape ends the process from inside the main loop: the search is stopped first.
     render.setQuitHandler([&controller]() { controller.shutdown(); });

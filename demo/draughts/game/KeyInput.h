@@ -9,8 +9,9 @@ namespace Draughts
 
 class Controller;
 
-// The game's keys, handed to the controller: n new game, u undo, s save (in the working
-// directory), h hint (either case), the left and right arrows a move back or forward.
+// The game's keys, handed to the controller's session: n new game, u undo, s save (in the
+// working directory), h hint, c and m hand a side whose opponent failed to the computer
+// or to the person (either case), the left and right arrows a move back or forward.
 // Registers itself with the render (and claims 's', which the camera would otherwise
 // take) while it lives.
 class KeyInput final : public Core::CallBackKeyboard
