@@ -37,7 +37,9 @@ cmake -S "$examples" -B "$work/find_package" -DCMAKE_PREFIX_PATH="$prefix" >/dev
 cmake -S "$examples" -B "$work/pkg-config" -DUSE_PKG_CONFIG=ON >/dev/null
 for way in find_package pkg-config; do
   cmake --build "$work/$way" -j 2 >/dev/null
-  ldd "$work/$way/board_game" | grep -q "$prefix/lib/libTessellon.so" || fail "$way: board_game links another libTessellon"
+  # grep -q reads the whole text: it would end early and fail ldd on a broken pipe.
+  libraries=$(ldd "$work/$way/board_game")
+  grep -q "$prefix/lib/libTessellon.so" <<<"$libraries" || fail "$way: board_game links another libTessellon"
   out=$(TESSELLON_FRAMES=5 "$work/$way/board_game") || fail "$way: board_game failed: $out"
   grep -q "Initializing OpenGL :  OK" <<<"$out" || fail "$way: board_game drew nothing: $out"
   out=$(TESSELLON_FRAMES=5 "$work/$way/model_viewer" "$build/Data/3D/checkers/pion_rouge.ASE") ||
@@ -50,6 +52,13 @@ bash tools/run-checkers.sh "$prefix/bin/checkers"
 
 echo "-- The installed draughts, started from another directory"
 bash tools/run-draughts.sh "$prefix/bin/draughts"
+
+echo "-- The installed draughts_engine, through the Hub start-up and a search"
+out=$(printf 'hub\ninit\nlevel depth=2\ngo think\nping\n' | timeout 60 "$prefix/bin/draughts_engine") ||
+  fail "draughts_engine failed: $out"
+for line in '^id name=' '^wait$' '^ready$' '^done move=' '^pong$'; do
+  grep -q "$line" <<<"$out" || fail "draughts_engine did not answer $line: $out"
+done
 
 echo "-- The Debian package"
 rm -f "$build"/tessellon_*.deb

@@ -10,7 +10,8 @@ name=run-draughts
 source "$(dirname "$0")/installed-program.sh"
 
 cd "$elsewhere"
-"$draughts" --help | grep -q '^Usage: draughts' || fail "--help printed no usage"
+usage=$("$draughts" --help) || fail "--help failed"
+grep -q '^Usage: draughts' <<<"$usage" || fail "--help printed no usage"
 status=0
 "$draughts" --level 11 2>"$out" || status=$?
 [ "$status" -eq 2 ] && [ "$(wc -l <"$out")" -eq 1 ] || fail "a bad option gave status $status"
