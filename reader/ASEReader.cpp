@@ -979,8 +979,9 @@ void ASEReader::finishObject(Object& object)
 void ASEReader::splitBySubMaterial(Object& object, const MaterialEntry& material)
 {
     // A face's material id picks a sub-material, wrapping round the sub-material count;
-    // a sub-material the file does not define leaves the material's own.
-    const std::uint32_t count = std::max(material.subCount, material.subs.rbegin()->first + 1);
+    // a sub-material the file does not define leaves the material's own. The count is
+    // counted in 64 bits: sub-material 4294967295 makes it 2^32, which 32 bits wrap to 0.
+    const std::uint64_t count = std::max<std::uint64_t>(material.subCount, material.subs.rbegin()->first + 1ull);
     for (auto& entry : object.primitives) {
         Rendering::Primitive& whole = *entry.second;
         const std::vector<std::uint32_t>& ids = object.materialIds[&whole];
@@ -990,7 +991,7 @@ void ASEReader::splitBySubMaterial(Object& object, const MaterialEntry& material
             continue;
         std::map<std::uint32_t, Rendering::Primitive*> parts;
         for (std::uint32_t id : ids)
-            parts[id % count] = nullptr;
+            parts[static_cast<std::uint32_t>(id % count)] = nullptr;
         if (parts.size() == 1 && !material.subs.count(parts.begin()->first))
             continue;
         const bool texCoords = whole.getTexturesIndicesArray().size() == vertices.size();
@@ -1007,7 +1008,7 @@ void ASEReader::splitBySubMaterial(Object& object, const MaterialEntry& material
             part.second = primitive;
         }
         for (std::size_t face = 0; face < ids.size(); ++face) {
-            Rendering::Primitive& part = *parts[ids[face] % count];
+            Rendering::Primitive& part = *parts[static_cast<std::uint32_t>(ids[face] % count)];
             const auto from = static_cast<std::ptrdiff_t>(face * size), to = from + static_cast<std::ptrdiff_t>(size);
             auto append = [&](std::vector<unsigned short>& out, const std::vector<unsigned short>& in) {
                 out.insert(out.end(), in.begin() + from, in.begin() + to);

@@ -338,6 +338,25 @@ TEST(ASEReaderTest, GivesEachSubMaterialItsOwnPrimitive)
     }
 }
 
+// Sub-material 4294967295 makes 2^32 sub-materials, a count that 32 bits wrap to 0: with or
+// without a count line, each face still finds its part.
+TEST(ASEReaderTest, TheLargestSubMaterialNumberIsReadLikeAnyOther)
+{
+    const std::string faces = "*MESH_FACE_LIST { *MESH_FACE 1: A: 2 B: 1 C: 0 *MESH_MTLID 4294967295 }\n";
+    for (const std::string count : {"", "*NUMSUBMTLS 0", "*NUMSUBMTLS 4294967295"}) {
+        const std::string materials = "*MATERIAL_LIST { *MATERIAL_COUNT 1 *MATERIAL 0 { *MATERIAL_DIFFUSE 1 0 0 " +
+                                      count + " *SUBMATERIAL 4294967295 { *MATERIAL_DIFFUSE 0 1 0 } } }\n";
+        auto mesh = readAse(materials + object(faces, "*MATERIAL_REF 0\n"));
+        const auto& parts = mesh->getGeometries()[0]->getPrimitives();
+        ASSERT_EQ(parts.size(), 2u) << count;
+        for (const Primitive* part : parts) {
+            ASSERT_NE(part->getMaterial(), nullptr);
+            const bool own = part->getMaterial()->m_Diffuse.x() == 1.0;
+            EXPECT_EQ(part->getVertexIndicesArray(), own ? Indices({0, 1, 2}) : Indices({2, 1, 0})) << count;
+        }
+    }
+}
+
 TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
 {
     namespace fs = std::filesystem;
