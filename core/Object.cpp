@@ -2,6 +2,8 @@
 
 #include <GL/freeglut.h>
 
+#include <iostream>
+
 #include "core/MeshManager.h"
 #include "core/Square.h"
 #include "rendering/DisplayList.h"
@@ -21,6 +23,8 @@ constexpr double c_SphereLift = 0.076;
 constexpr double c_ModelGap = 0.02;
 constexpr double c_SphereRadius = 0.2;
 constexpr int c_SphereDivisions = 10;
+constexpr const char* c_StackRefused = "Stack refused : ";
+constexpr const char* c_StackRefusedEnd = " copies, at most ";
 
 // The sphere of every piece without a model: one list shared by all of them, kept for the
 // life of the process.
@@ -89,6 +93,16 @@ double Object::deltaTranslateY() const
     if (!m_Mesh)
         return c_SphereLift;
     return m_Aabb.getSize().y() * m_Scale / 2.0 + c_ModelGap;
+}
+
+bool Object::setStack(unsigned int count)
+{
+    if (count > c_MaxStack) {
+        std::cout << c_StackRefused << count << c_StackRefusedEnd << c_MaxStack << "." << std::endl;
+        return false;
+    }
+    m_Stack = count == 0 ? 1 : count;
+    return true;
 }
 
 double Object::getCopyHeight() const

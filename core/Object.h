@@ -83,11 +83,15 @@ public:
     // and the scale. The piece is still picked as standing on its square. Zero by default.
     void setDisplacement(const Vec3<double>& offset) { m_Displacement = offset; }
     const Vec3<double>& getDisplacement() const { return m_Displacement; }
+    // Most copies a stack holds.
+    static constexpr unsigned int c_MaxStack = 64;
     // Number of copies of the model drawn one on top of the other (a draughts king is 2),
     // the lowest where a single one stands, each next one higher by the height of one
     // copy (getCopyHeight). All copies carry the piece's one picking name; the bounding box,
-    // when shown, encloses the whole stack. 0 is taken as 1; 1 by default.
-    void setStack(unsigned int count) { m_Stack = count == 0 ? 1 : count; }
+    // when shown, encloses the whole stack. 0 is taken as 1; 1 by default. A count above
+    // c_MaxStack (-1 passed by mistake would be 4294967295 copies a frame) is refused: the
+    // stack stays as it was, a line on standard output says so, and the result is false.
+    bool setStack(unsigned int count);
     unsigned int getStack() const { return m_Stack; }
     // Height of one copy in board units: the model's scaled height, or the sphere's
     // scaled diameter without a model.
