@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Quotable.h"
 #include "reader/ASEScanner.h"
 #include "reader/InputFile.h"
 #include "rendering/Geometry.h"
@@ -374,7 +375,7 @@ bool ASEReader::load(const std::string& path, Rendering::Mesh* mesh)
     try {
         FileBytes file;
         if (!file.open(path)) {
-            std::cout << "Couldn't find/load mesh : \"" << path << "\"" << std::endl;
+            std::cout << "Couldn't find/load mesh : \"" << Core::quotable(path) << "\"" << std::endl;
             return false;
         }
         return parseBytes(file.data(), file.size());
@@ -385,7 +386,7 @@ bool ASEReader::load(const std::string& path, Rendering::Mesh* mesh)
 
 bool ASEReader::outOfMemory() const
 {
-    std::cout << "[ASEReader]> Not enough memory to read \"" << m_Path << "\"." << std::endl;
+    std::cout << "[ASEReader]> Not enough memory to read \"" << Core::quotable(m_Path) << "\"." << std::endl;
     return false;
 }
 

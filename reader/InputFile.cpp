@@ -8,6 +8,8 @@
 #include <iostream>
 #include <streambuf>
 
+#include "core/Quotable.h"
+
 namespace Reader
 {
 
@@ -34,7 +36,7 @@ const char* kindOf(mode_t mode)
 
 void refuse(const std::string& path, mode_t mode)
 {
-    std::cout << c_Refused << path << "\" is " << kindOf(mode) << c_NotRegular << std::endl;
+    std::cout << c_Refused << Core::quotable(path) << "\" is " << kindOf(mode) << c_NotRegular << std::endl;
 }
 } // namespace
 

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <new>
 
+#include "core/Quotable.h"
 #include "reader/PictureSize.h"
 #include "reader/InputFile.h"
 #include "rendering/Image.h"
@@ -270,7 +271,7 @@ bool readJPEGFile(const std::string& path, Rendering::Image* image)
 {
     InputFile file(path);
     if (!file.isOpen()) {
-        std::cout << c_OpenFailed << path << std::endl;
+        std::cout << c_OpenFailed << Core::quotable(path) << std::endl;
         return false;
     }
     return readJPEGStream(file.stream(), image, path);

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <new>
 
+#include "core/Quotable.h"
 #include "reader/InputFile.h"
 #include "rendering/Image.h"
 
@@ -155,14 +156,14 @@ GLenum formatOf(int colorType, png_byte channels)
 
 std::ostream& operator<<(std::ostream& stream, const PNGError& error)
 {
-    return stream << error.getMessage();
+    return stream << Core::quotable(error.getMessage());
 }
 
 bool readPNGFile(const std::string& path, Rendering::Image* image)
 {
     InputFile file(path);
     if (!file.isOpen()) {
-        std::cout << c_OpenFailed << path << "\"" << std::endl;
+        std::cout << c_OpenFailed << Core::quotable(path) << "\"" << std::endl;
         return false;
     }
     return readPNGStream(file.stream(), image, path);
@@ -231,7 +232,7 @@ void user_error_fn(png_structp png, png_const_charp message)
 {
     if (!message)
         message = "";
-    std::cout << c_LibMessage << message << std::endl;
+    std::cout << c_LibMessage << Core::quotable(message) << std::endl;
     // The error pointer, when set, is readPNGStream's buffer for the error it reports.
     if (char* text = static_cast<char*>(png_get_error_ptr(png))) {
         std::strncpy(text, message, sizeof(Decoding::message) - 1);
@@ -243,7 +244,7 @@ void user_error_fn(png_structp png, png_const_charp message)
 
 void user_warning_fn(png_structp, png_const_charp message)
 {
-    std::cout << c_LibMessage << (message ? message : "") << std::endl;
+    std::cout << c_LibMessage << Core::quotable(message ? message : "") << std::endl;
 }
 
 int getCpuByteOrder()

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <new>
 
+#include "core/Quotable.h"
 #include "reader/JPEGReader.h"
 #include "reader/PNGReader.h"
 #include "rendering/Render.h"
@@ -62,9 +63,9 @@ Image::Image()
 Image::Image(const std::string& path) : Image()
 {
     if (load(path))
-        std::cout << c_Loaded << path << c_LoadedEnd << std::endl;
+        std::cout << c_Loaded << Core::quotable(path) << c_LoadedEnd << std::endl;
     else
-        std::cout << c_LoadFailed << path << "\"" << std::endl;
+        std::cout << c_LoadFailed << Core::quotable(path) << "\"" << std::endl;
 }
 
 Image::Image(const Image& other)

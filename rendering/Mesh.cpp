@@ -7,6 +7,7 @@
 #include <tuple>
 #include <utility>
 
+#include "core/Quotable.h"
 #include "reader/ASEReader.h"
 #include "rendering/Geometry.h"
 #include "rendering/MaterialTexture.h"
@@ -18,9 +19,9 @@ namespace Rendering
 Mesh::Mesh(const std::string& path)
 {
     if (load(path))
-        std::cout << "Mesh File : \"" << path << "\" loaded." << std::endl;
+        std::cout << "Mesh File : \"" << Core::quotable(path) << "\" loaded." << std::endl;
     else
-        std::cout << "Couldn't load Mesh file : \"" << path << "\"" << std::endl;
+        std::cout << "Couldn't load Mesh file : \"" << Core::quotable(path) << "\"" << std::endl;
 }
 
 Mesh::Mesh() = default;

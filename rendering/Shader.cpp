@@ -2,14 +2,17 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <iostream>
+#include <string>
+#include <string_view>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "core/Quotable.h"
 #include "reader/InputFile.h"
 
 namespace Rendering
@@ -22,6 +25,24 @@ const char* const c_CannotCompile = "Can't compile shader \"";
 const char* const c_CannotLink = "Can't link shader program from \"";
 const char* const c_Loaded = "Shader file \"";
 const char* const c_UnknownParameter = "ERROR: \"";
+constexpr std::size_t c_LogLines = 100;
+
+// A driver's log, which may echo the source's text (an #error line), line by line as a
+// terminal may show it, at most c_LogLines lines.
+std::string printableLog(std::string_view log)
+{
+    std::size_t at = 0;
+    std::string out;
+    for (std::size_t line = 0; line < c_LogLines; ++line) {
+        const std::size_t end = std::min(log.find('\n', at), log.size());
+        out += Core::quotable(log.substr(at, end - at));
+        if (end == log.size())
+            return out;
+        out += '\n';
+        at = end + 1;
+    }
+    return out + "...[" + std::to_string(log.size()) + " bytes]";
+}
 
 // The driver's log of a shader or program object; `length` and `read` are the matching
 // query and log entry points.
@@ -33,7 +54,7 @@ std::string infoLog(GLuint object, Query length, Read read)
     std::vector<GLchar> buffer(static_cast<size_t>(size > 0 ? size : 0) + 1, '\0');
     GLsizei written = 0;
     read(object, static_cast<GLsizei>(buffer.size() - 1), &written, buffer.data());
-    return std::string(buffer.data());
+    return printableLog(buffer.data());
 }
 
 std::string shaderLog(GLuint shader)
@@ -95,7 +116,7 @@ char* Shader::load(const std::string& path)
             text.reset();
     }
     if (!text) {
-        std::cout << c_CannotLoad << path << "\"" << std::endl;
+        std::cout << c_CannotLoad << Core::quotable(path) << "\"" << std::endl;
         return nullptr;
     }
     // A file shortened while it was read ends where its bytes ended.
@@ -112,7 +133,7 @@ unsigned int Shader::compile(unsigned int type, const char* source, const std::s
     glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
     if (status == 1)
         return shader;
-    std::cerr << c_CannotCompile << file << "\" : " << std::endl << shaderLog(shader) << std::endl;
+    std::cerr << c_CannotCompile << Core::quotable(file) << "\" : " << std::endl << shaderLog(shader) << std::endl;
     glDeleteShader(shader);
     return 0;
 }
@@ -140,13 +161,14 @@ bool Shader::init()
     glGetProgramiv(m_Program, GL_LINK_STATUS, &linked);
     if (linked != GL_TRUE) {
         // A program that did not link would fail every draw and uniform; keep none.
-        std::cerr << c_CannotLink << m_VertexFile << "\" and \"" << m_FragmentFile << "\" : " << std::endl
+        std::cerr << c_CannotLink << Core::quotable(m_VertexFile) << "\" and \"" << Core::quotable(m_FragmentFile)
+                  << "\" : " << std::endl
                   << programLog(m_Program) << std::endl;
         release();
         return false;
     }
-    std::cout << c_Loaded << m_VertexFile << "\" loaded." << std::endl;
-    std::cout << c_Loaded << m_FragmentFile << "\" loaded." << std::endl;
+    std::cout << c_Loaded << Core::quotable(m_VertexFile) << "\" loaded." << std::endl;
+    std::cout << c_Loaded << Core::quotable(m_FragmentFile) << "\" loaded." << std::endl;
     if (std::strstr(fragmentText.get(), c_NoPictures))
         buildNoPictures(vertexText.get(), fragmentText.get());
     return true;
@@ -201,8 +223,8 @@ void Shader::buildNoPictures(const char* vertexText, const char* fragmentText)
         GLint linked = 0;
         glGetProgramiv(m_NoPicturesProgram, GL_LINK_STATUS, &linked);
         if (linked != GL_TRUE) {
-            std::cerr << c_CannotLink << m_VertexFile << "\" and \"" << m_FragmentFile << "\" with " << c_NoPictures
-                      << " : " << std::endl
+            std::cerr << c_CannotLink << Core::quotable(m_VertexFile) << "\" and \"" << Core::quotable(m_FragmentFile)
+                      << "\" with " << c_NoPictures << " : " << std::endl
                       << programLog(m_NoPicturesProgram) << std::endl;
             glDeleteProgram(m_NoPicturesProgram);
             m_NoPicturesProgram = 0;
@@ -252,7 +274,7 @@ int Shader::getParameterHandle(const char* name)
 {
     const GLint location = glGetUniformLocationARB ? glGetUniformLocationARB(m_Program, name) : -1;
     if (location == -1) {
-        std::cerr << c_UnknownParameter << name << "\" unknown parameter..." << std::endl;
+        std::cerr << c_UnknownParameter << Core::quotable(name) << "\" unknown parameter..." << std::endl;
         std::exit(1);
     }
     return location;

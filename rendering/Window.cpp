@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/Quotable.h"
 #include "rendering/Input.h"
 
 namespace Rendering
@@ -126,16 +127,16 @@ bool Window::open(const std::string& title, bool fullScreen)
     if (setjmp(g_GlutInitFailed) != 0) {
         glutInitErrorFunc(nullptr);
         if (startsWith(g_GlutMessage, "OpenGL GLX extension not supported")) {
-            std::cerr << "Cannot open a window on the X display \"" << displayName()
+            std::cerr << "Cannot open a window on the X display \"" << Core::quotable(displayName())
                       << "\": the server has no OpenGL (GLX) extension." << std::endl;
             return false;
         }
         if (!startsWith(g_GlutMessage, "failed to open display")) {
-            std::cerr << "Cannot open a window: " << g_GlutMessage << std::endl;
+            std::cerr << "Cannot open a window: " << Core::quotable(g_GlutMessage) << std::endl;
             return false;
         }
         if (++attempt >= c_ConnectAttempts) {
-            std::cerr << "Cannot open the X display \"" << displayName()
+            std::cerr << "Cannot open the X display \"" << Core::quotable(displayName())
                       << "\": a window needs a graphical session (set DISPLAY)." << std::endl;
             return false;
         }

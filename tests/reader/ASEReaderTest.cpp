@@ -388,4 +388,31 @@ TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
     fs::remove_all(dir);
 }
 
+// The model's path and a bitmap name read from the file reach the terminal escaped, in the
+// messages' own frames.
+TEST(ASEReaderTest, MessagesQuoteNamesEscaped)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("ase_quote_test_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string d = dir.string();
+    std::ofstream(d + "/m\x1b[2J.ase") << "*MATERIAL_LIST { *MATERIAL_COUNT 1 *MATERIAL 0 { *MAP_DIFFUSE {\n"
+                                       << "*BITMAP \"p\x1b]0;owned\x07.png\" } } }\n"
+                                       << object("", "*MATERIAL_REF 0\n");
+    std::string output;
+    {
+        TestSupport::CapturedOutput capture;
+        Rendering::Mesh mesh(d + "/m\x1b[2J.ase");
+        Rendering::Mesh missing(d + "/n\x07.ase");
+        output = capture.text();
+    }
+    for (const std::string& line :
+         {"Mesh File : \"" + d + "/m\\x1B[2J.ase\" loaded.\n", "Couldn't find/load mesh : \"" + d + "/n\\x07.ase\"\n",
+          "Couldn't load Mesh file : \"" + d + "/n\\x07.ase\"\n", "\"" + d + "/p\\x1B]0;owned\\x07.png\"\n"})
+        EXPECT_NE(output.find(line), std::string::npos) << line << " in\n" << output;
+    for (char c : output)
+        ASSERT_TRUE(c == '\n' || (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)) << output;
+    fs::remove_all(dir);
+}
+
 } // namespace

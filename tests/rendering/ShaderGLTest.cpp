@@ -114,6 +114,23 @@ TEST_F(ShaderGLTest, UnreadableSourceIsReportedAndBuildsNothing)
     EXPECT_EQ(empty[0], '\0');
 }
 
+// A file's name, and its text that the driver's log echoes (#error), reach the terminal
+// escaped: the report stays plain lines.
+TEST_F(ShaderGLTest, ReportsQuoteFileNamesAndTheDriversLogEscaped)
+{
+    const std::string fragment = write("b\x1b[2J.frag", "#version 120\n#error \x1b]0;owned\x07\nvoid main() {}\n");
+    Shader shader(write("a.vert", c_Vertex), fragment);
+    CaptureStdout();
+    CaptureStderr();
+    EXPECT_FALSE(shader.init());
+    const std::string out = GetCapturedStdout(), err = GetCapturedStderr();
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err.rfind("Can't compile shader \"" + m_Dir.path("b\\x1B[2J.frag") + "\" : \n", 0), 0u) << err;
+    EXPECT_NE(err.find("\\x1B]0;owned\\x07"), std::string::npos) << err;
+    for (char c : err)
+        ASSERT_TRUE(c == '\n' || (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)) << err;
+}
+
 TEST_F(ShaderGLTest, UniformsAndSamplersSetWhileInUseReadBack)
 {
     auto shader = build(c_Vertex, c_Fragment);
