@@ -107,6 +107,24 @@ void ImageManager::addImage(const std::string& path, Rendering::Image*& image)
     m_TotalMemoryUsed += image->getMemoryUsage();
 }
 
+void ImageManager::addImage(const std::string& name, const unsigned char* data, std::size_t size,
+                            Rendering::Image*& image)
+{
+    auto cached = m_Images.find(name);
+    if (cached != m_Images.end()) {
+        image = cached->second;
+        return;
+    }
+    image = new Rendering::Image(name, data, size);
+    if (!image->isLoaded()) {
+        delete image;
+        image = nullptr;
+        return;
+    }
+    m_Images.emplace(name, image);
+    m_TotalMemoryUsed += image->getMemoryUsage();
+}
+
 void ImageManager::removeImage(Rendering::Image* image)
 {
     for (auto it = m_Images.begin(); it != m_Images.end(); ++it) {

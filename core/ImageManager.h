@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <map>
@@ -37,6 +38,9 @@ public:
     // Sets `image` to the picture cached for `path`, decoding and caching it on first
     // request. A file that does not decode gives null and is not cached.
     void addImage(const std::string& path, Rendering::Image*& image);
+    // The same for a PNG or JPEG file held in memory (a picture inside a model file),
+    // cached under `name`: the bytes are decoded on the first request for that name only.
+    void addImage(const std::string& name, const unsigned char* data, std::size_t size, Rendering::Image*& image);
     // Deletes a cached picture and its texture object; textures that showed it then show
     // none. A picture not in the cache is left alone.
     void removeImage(Rendering::Image* image);

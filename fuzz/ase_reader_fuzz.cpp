@@ -29,6 +29,11 @@ void releaseTexture(Rendering::Texture* texture)
 
 void applyTexture(Rendering::Texture*) {}
 
+Rendering::Texture* loadEncodedTexture(const std::string& name, const unsigned char*, std::size_t)
+{
+    return loadTexture(name);
+}
+
 template <typename T>
 void checkInside(std::vector<unsigned short>& indices, const std::vector<T>& array)
 {
@@ -42,7 +47,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // The reader's messages would only slow the run down.
     std::cout.setstate(std::ios::badbit);
-    Rendering::MaterialTexture::setHooks({loadTexture, releaseTexture, applyTexture});
+    Rendering::MaterialTexture::setHooks({loadTexture, releaseTexture, applyTexture, loadEncodedTexture});
     return 0;
 }
 

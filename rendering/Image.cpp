@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <istream>
 #include <new>
+#include <streambuf>
 
 #include "core/Quotable.h"
 #include "reader/JPEGReader.h"
@@ -52,6 +54,31 @@ unsigned char* allocateWithHandler(std::uint64_t bytes)
         }
     }
 }
+// A read-only, seekable stream over bytes in memory, for the readers' stream interface.
+class MemoryBuffer : public std::streambuf
+{
+public:
+    MemoryBuffer(const unsigned char* data, std::size_t size)
+    {
+        char* begin = const_cast<char*>(reinterpret_cast<const char*>(data));
+        setg(begin, begin, begin + size);
+    }
+
+private:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir from, std::ios_base::openmode) override
+    {
+        const off_type base = from == std::ios_base::beg ? 0 : from == std::ios_base::cur ? gptr() - eback()
+                                                                                           : egptr() - eback();
+        if (offset < -base || offset > (egptr() - eback()) - base)
+            return pos_type(off_type(-1));
+        setg(eback(), eback() + base + offset, egptr());
+        return pos_type(base + offset);
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode mode) override
+    {
+        return seekoff(off_type(position), std::ios_base::beg, mode);
+    }
+};
 } // namespace
 
 Image::Image()
@@ -66,6 +93,14 @@ Image::Image(const std::string& path) : Image()
         std::cout << c_Loaded << Core::quotable(path) << c_LoadedEnd << std::endl;
     else
         std::cout << c_LoadFailed << Core::quotable(path) << "\"" << std::endl;
+}
+
+Image::Image(const std::string& name, const unsigned char* data, std::size_t size) : Image()
+{
+    if (loadFromMemory(data, size, name))
+        std::cout << c_Loaded << name << c_LoadedEnd << std::endl;
+    else
+        std::cout << c_LoadFailed << name << "\"" << std::endl;
 }
 
 Image::Image(const Image& other)
@@ -91,6 +126,23 @@ bool Image::load(const std::string& path)
         return Reader::readPNGFile(path, this);
     if (contains(path, ".jpg") || contains(path, ".jpeg") || contains(path, ".JPG") || contains(path, ".JPEG"))
         return Reader::readJPEGFile(path, this);
+    std::cout << c_Unsupported << std::endl;
+    return false;
+}
+
+bool Image::loadFromMemory(const unsigned char* data, std::size_t size, const std::string& name)
+{
+    static const unsigned char png[] = {0x89, 'P', 'N', 'G'};
+    static const unsigned char jpeg[] = {0xFF, 0xD8};
+    const auto startsWith = [&](const unsigned char* signature, std::size_t length) {
+        return size >= length && std::memcmp(data, signature, length) == 0;
+    };
+    MemoryBuffer buffer(data, size);
+    std::istream stream(&buffer);
+    if (startsWith(png, sizeof png))
+        return Reader::readPNGStream(stream, this, name);
+    if (startsWith(jpeg, sizeof jpeg))
+        return Reader::readJPEGStream(stream, this, name);
     std::cout << c_Unsupported << std::endl;
     return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,9 @@ public:
     // Decodes the file (PNG for a path containing ".png"/".PNG", JPEG for ".jpg", ".jpeg",
     // ".JPG", ".JPEG") and prints one line on standard output saying whether it loaded.
     explicit Image(const std::string& path);
+    // Decodes `size` bytes of a PNG or JPEG file held in memory (told apart by their first
+    // bytes), and prints the same line as for a file, with `name` standing for the path.
+    Image(const std::string& name, const unsigned char* data, std::size_t size);
     // Copies the pixels into a new buffer; the copy has no texture object and is not reduced.
     Image(const Image& other);
     Image& operator=(const Image&) = delete;
@@ -29,6 +33,10 @@ public:
 
     // Chooses the reader by the path's extension; true when it decoded the picture.
     bool load(const std::string& path);
+    // Decodes a PNG or JPEG file held in memory, told apart by its first bytes (anything
+    // else prints "Unsupported format ... (supported format : PNG / JPG)"); `name` stands
+    // for the source in messages. True when it decoded the picture.
+    bool loadFromMemory(const unsigned char* data, std::size_t size, const std::string& name);
     // Stores the picture and takes ownership of `data` (new[]). A buffer held before is freed.
     void setData(int width, int height, int depth, int internalFormat, unsigned int format, unsigned int type,
                  unsigned char* data);

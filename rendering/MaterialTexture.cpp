@@ -17,6 +17,15 @@ Texture* loadTexture(const std::string& path)
     return nullptr;
 }
 
+Texture* loadEncodedTexture(const std::string& name, const unsigned char* data, std::size_t size)
+{
+    auto* texture = new Texture(name, data, size);
+    if (texture->isLoaded())
+        return texture;
+    delete texture;
+    return nullptr;
+}
+
 void releaseTexture(Texture* texture)
 {
     delete texture;
@@ -37,6 +46,11 @@ MaterialTexture::Hooks& hooks()
 Texture* MaterialTexture::load(const std::string& path)
 {
     return hooks().load(path);
+}
+
+Texture* MaterialTexture::loadEncoded(const std::string& name, const unsigned char* data, std::size_t size)
+{
+    return hooks().loadEncoded(name, data, size);
 }
 
 void MaterialTexture::release(Texture* texture)
@@ -65,7 +79,7 @@ MaterialTexture::Hooks MaterialTexture::setHooks(const Hooks& replacement)
 
 MaterialTexture::Hooks MaterialTexture::defaultHooks()
 {
-    return Hooks{loadTexture, releaseTexture, applyTexture};
+    return Hooks{loadTexture, releaseTexture, applyTexture, loadEncodedTexture};
 }
 
 } // namespace Rendering

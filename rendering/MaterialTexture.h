@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace Rendering
@@ -19,11 +20,15 @@ public:
         Texture* (*load)(const std::string& path);
         void (*release)(Texture* texture);
         void (*apply)(Texture* texture);
+        Texture* (*loadEncoded)(const std::string& name, const unsigned char* data, std::size_t size);
     };
 
     // A new texture of the picture at `path` (with its normal map, as any texture), or
     // null when the picture does not load (its messages are printed).
     static Texture* load(const std::string& path);
+    // A new texture of a PNG or JPEG file held in memory (a picture inside a model file),
+    // cached under `name`, or null when it does not decode (its messages are printed).
+    static Texture* loadEncoded(const std::string& name, const unsigned char* data, std::size_t size);
     // Frees a texture made by load(); the pictures stay cached.
     static void release(Texture* texture);
     // Binds a texture for the following drawing; null binds nothing.

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <cctype>
 #include <iostream>
 #include <map>
 #include <tuple>
@@ -9,12 +10,31 @@
 
 #include "core/Quotable.h"
 #include "reader/ASEReader.h"
+#include "reader/GLTFReader.h"
+#include "reader/OBJReader.h"
 #include "rendering/Geometry.h"
 #include "rendering/MaterialTexture.h"
 #include "rendering/Primitive.h"
 
 namespace Rendering
 {
+
+namespace
+{
+constexpr const char* c_Unsupported = "Unsupported format ... (supported format : ASE / GLTF / GLB / OBJ)";
+
+// The file name's extension in lower case, "" without one.
+std::string extensionOf(const std::string& path)
+{
+    const std::size_t dot = path.find_last_of("./");
+    if (dot == std::string::npos || path[dot] != '.')
+        return std::string();
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+} // namespace
 
 Mesh::Mesh(const std::string& path)
 {
@@ -40,7 +60,16 @@ bool Mesh::load(const std::string& path)
         Reader::ASEReader reader;
         return reader.load(path, this);
     }
-    std::cout << "Unsupported format ... (supported format : ASE)" << std::endl;
+    const std::string extension = extensionOf(path);
+    if (extension == "gltf" || extension == "glb") {
+        Reader::GLTFReader reader;
+        return reader.load(path, this);
+    }
+    if (extension == "obj") {
+        Reader::OBJReader reader;
+        return reader.load(path, this);
+    }
+    std::cout << c_Unsupported << std::endl;
     return false;
 }
 
@@ -143,6 +172,18 @@ bool Mesh::isClosed() const
     }
     m_Closure = closed && volume > 0.0 ? Closure::Closed : Closure::Open;
     return m_Closure == Closure::Closed;
+}
+
+void Mesh::adopt(Mesh& other)
+{
+    if (&other == this)
+        return;
+    m_Geometries.insert(m_Geometries.end(), other.m_Geometries.begin(), other.m_Geometries.end());
+    m_Textures.insert(m_Textures.end(), other.m_Textures.begin(), other.m_Textures.end());
+    other.m_Geometries.clear();
+    other.m_Textures.clear();
+    m_Closure = Closure::Unknown;
+    other.m_Closure = Closure::Unknown;
 }
 
 void Mesh::addTexture(Texture* texture)

@@ -34,8 +34,10 @@ public:
     ~Mesh();
 
     // Reads the file with the reader its name asks for: a path containing ".ase" or
-    // ".ASE" anywhere is read as ASE; any other prints "Unsupported format ...
-    // (supported format : ASE)" and gives false.
+    // ".ASE" anywhere is read as ASE (Reader::ASEReader); one ending in ".gltf" or ".glb"
+    // as glTF 2.0 (Reader::GLTFReader), one ending in ".obj" as Wavefront OBJ with its
+    // materials (Reader::OBJReader), in any letter case. Any other prints "Unsupported
+    // format ... (supported format : ASE / GLTF / GLB / OBJ)" and gives false.
     bool load(const std::string& path);
     // Compiles one display list per primitive (the context must be current).
     void initList();
@@ -51,6 +53,9 @@ public:
     // already are compiled again at their next draw.
     void setUpAxis(UpAxis axis);
     UpAxis getUpAxis() const { return m_UpAxis; }
+    // For readers: records which axis of its file was up as the model was stored, without
+    // turning it (the ASE reader stores Z-up files turned; glTF and OBJ keep Y up).
+    void setLoadedUpAxis(UpAxis axis) { m_UpAxis = axis; }
 
     // Whether the model is a closed surface seen from outside: every edge of its filled
     // faces (triangles, quads, polygons; corners at equal positions are one corner) joins
@@ -64,6 +69,9 @@ public:
     // Appends a geometry; the mesh takes ownership.
     void addGeometry(Geometry* geometry);
     const std::vector<Geometry*>& getGeometries() const { return m_Geometries; }
+    // Moves every geometry and material texture of `other` to the end of this mesh,
+    // leaving `other` empty.
+    void adopt(Mesh& other);
     // Hands a material texture to the mesh, which frees it with itself.
     void addTexture(Texture* texture);
     const std::vector<Texture*>& getTextures() const { return m_Textures; }

@@ -27,6 +27,14 @@ Texture::Texture(const std::string& fileName) : m_Image(nullptr), m_NormalImage(
         cache.addImage(normalPath, m_NormalImage);
 }
 
+Texture::Texture(const std::string& name, const unsigned char* data, std::size_t size)
+    : m_Image(nullptr), m_NormalImage(nullptr), m_FileName(name)
+{
+    Core::ImageManager& cache = Core::ImageManager::instance();
+    cache.registerTexture(this);
+    cache.addImage(m_FileName, data, size, m_Image);
+}
+
 Texture::~Texture()
 {
     Core::ImageManager::unregisterTexture(this);

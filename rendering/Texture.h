@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace Core
@@ -21,6 +22,9 @@ class Texture
 public:
     // Decodes (or finds in the cache) the picture and its normal map, if that file exists.
     explicit Texture(const std::string& fileName);
+    // The picture of a PNG or JPEG file held in memory (inside a model file), cached under
+    // `name` (Core::ImageManager); such a texture has no normal map.
+    Texture(const std::string& name, const unsigned char* data, std::size_t size);
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
     // Leaves the pictures in the cache.

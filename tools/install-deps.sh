@@ -8,6 +8,8 @@ packages=(
   build-essential cmake pkg-config
   # the engine's libraries
   libgl-dev libglu1-mesa-dev freeglut3-dev libglew-dev libx11-dev libpng-dev libjpeg62-turbo-dev
+  # glTF and OBJ models (header libraries compiled into the engine)
+  libtinygltf-dev nlohmann-json3-dev libtinyobjloader-dev
   # tests and benchmarks; stb_image is the independent decoder the picture tests compare with
   libgtest-dev libstb-dev zlib1g-dev
   # the fuzz harnesses (libFuzzer comes with clang's runtime libraries)

@@ -20,7 +20,7 @@ namespace TestSupport
 class FakeTextures
 {
 public:
-    FakeTextures() : m_Saved(Rendering::MaterialTexture::setHooks({load, release, apply})) { current() = this; }
+    FakeTextures() : m_Saved(Rendering::MaterialTexture::setHooks({load, release, apply, loadEncoded})) { current() = this; }
     ~FakeTextures()
     {
         Rendering::MaterialTexture::setHooks(m_Saved);
@@ -42,6 +42,11 @@ private:
     {
         current()->paths.push_back(path);
         return path.find("missing") == std::string::npos ? texture(current()->paths.size()) : nullptr;
+    }
+    // A picture inside a model file is recorded by its name.
+    static Rendering::Texture* loadEncoded(const std::string& name, const unsigned char*, std::size_t)
+    {
+        return load(name);
     }
     static void release(Rendering::Texture* t) { current()->released.push_back(t); }
     static void apply(Rendering::Texture* t) { current()->applied.push_back(t); }
