@@ -389,26 +389,25 @@ double component(const Elements& e, std::size_t i, int c)
     }
 }
 
-bool readVectors(const tinygltf::Model& model, int index, int components, std::vector<Vec3<double>>& out,
-                 std::string& why)
+// An accessor of `components` numbers per element.
+bool vectorsOf(const tinygltf::Model& model, int index, int components, Elements& out, std::string& why)
 {
-    Elements e;
-    if (!elementsOf(model, index, e, why))
+    if (!elementsOf(model, index, out, why))
         return false;
-    if (e.components != components)
+    if (out.components != components)
         return why = "accessor " + std::to_string(index) + " has the wrong type", false;
-    out.resize(e.count);
-    if (e.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT && components == 3) {
-        for (std::size_t i = 0; i < e.count; ++i) {
-            float v[3];
-            std::memcpy(v, e.base + i * e.stride, sizeof v);
-            out[i] = Vec3<double>(v[0], v[1], v[2]);
-        }
-        return true;
-    }
-    for (std::size_t i = 0; i < e.count; ++i)
-        out[i] = Vec3<double>(component(e, i, 0), component(e, i, 1), components > 2 ? component(e, i, 2) : 0.0);
     return true;
+}
+
+// Element i of a two- or three-number accessor.
+Vec3<double> vectorAt(const Elements& e, std::size_t i)
+{
+    if (e.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT) {
+        float v[3] = {0.0f, 0.0f, 0.0f};
+        std::memcpy(v, e.base + i * e.stride, 4 * static_cast<std::size_t>(e.components));
+        return Vec3<double>(v[0], v[1], v[2]);
+    }
+    return Vec3<double>(component(e, i, 0), component(e, i, 1), e.components > 2 ? component(e, i, 2) : 0.0);
 }
 
 bool readIndices(const tinygltf::Model& model, int index, std::vector<std::uint32_t>& out, std::string& why)
@@ -416,11 +415,21 @@ bool readIndices(const tinygltf::Model& model, int index, std::vector<std::uint3
     Elements e;
     if (!elementsOf(model, index, e, why))
         return false;
-    if (e.components != 1 || e.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT)
+    // Indices are unsigned bytes, shorts or ints.
+    if (e.components != 1 || (e.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT &&
+                              e.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT &&
+                              e.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE))
         return why = "accessor " + std::to_string(index) + " has the wrong type", false;
     out.resize(e.count);
-    for (std::size_t i = 0; i < e.count; ++i)
-        out[i] = static_cast<std::uint32_t>(component(e, i, 0));
+    if (e.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
+        for (std::size_t i = 0; i < e.count; ++i)
+            out[i] = load<std::uint32_t>(e.base + i * e.stride);
+    else if (e.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT)
+        for (std::size_t i = 0; i < e.count; ++i)
+            out[i] = load<std::uint16_t>(e.base + i * e.stride);
+    else
+        for (std::size_t i = 0; i < e.count; ++i)
+            out[i] = e.base[i * e.stride];
     return true;
 }
 
@@ -523,16 +532,17 @@ std::vector<Instance> instancesOf(const tinygltf::Model& model)
 struct Part
 {
     unsigned int mode = GL_TRIANGLES;
-    std::vector<Vec3<double>> positions;
-    std::vector<Vec3<double>> normals;
-    std::vector<Vec2<double>> texCoords;
+    std::size_t count = 0; // vertices
+    Elements positions, normals, texCoords;
+    bool hasNormals = false, hasTexCoords = false;
     std::vector<std::uint32_t> corners; // faces of the begin mode, as vertex numbers
+    std::vector<std::uint32_t> turned;  // the same with each triangle's corners the other way
     int material = -1;
     std::uint64_t cost = 0;
 };
 
 // The faces of a glTF drawing mode as points, lines or triangles.
-void facesOf(int mode, const std::vector<std::uint32_t>& order, Part& part)
+void facesOf(int mode, std::vector<std::uint32_t>&& order, Part& part)
 {
     const std::size_t n = order.size();
     std::vector<std::uint32_t>& c = part.corners;
@@ -565,7 +575,8 @@ void facesOf(int mode, const std::vector<std::uint32_t>& order, Part& part)
             c.insert(c.end(), {order[0], order[k], order[k + 1]});
         break;
     default:
-        c.assign(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n - n % 3));
+        c = std::move(order);
+        c.resize(n - n % 3);
         break;
     }
 }
@@ -585,40 +596,34 @@ bool readPart(const tinygltf::Model& model, const tinygltf::Primitive& primitive
     const auto position = primitive.attributes.find("POSITION");
     if (position == primitive.attributes.end())
         return true; // nothing to draw
-    if (!readVectors(model, position->second, 3, part.positions, why))
+    if (!vectorsOf(model, position->second, 3, part.positions, why))
         return false;
+    part.count = part.positions.count;
     const auto normal = primitive.attributes.find("NORMAL");
     if (normal != primitive.attributes.end()) {
-        if (!readVectors(model, normal->second, 3, part.normals, why))
+        if (!vectorsOf(model, normal->second, 3, part.normals, why))
             return false;
-        if (part.normals.size() != part.positions.size())
-            part.normals.clear();
+        part.hasNormals = part.normals.count == part.count;
     }
     part.material = primitive.material;
     const int set = texCoordSet(model, primitive.material);
     const auto texCoord = primitive.attributes.find("TEXCOORD_" + std::to_string(set >= 0 ? set : 0));
     if (texCoord != primitive.attributes.end()) {
-        std::vector<Vec3<double>> uv;
-        if (!readVectors(model, texCoord->second, 2, uv, why))
+        if (!vectorsOf(model, texCoord->second, 2, part.texCoords, why))
             return false;
-        if (uv.size() == part.positions.size()) {
-            part.texCoords.reserve(uv.size());
-            // glTF counts v from the picture's top row, the engine from its bottom row.
-            for (const Vec3<double>& t : uv)
-                part.texCoords.emplace_back(t.x(), 1.0 - t.y());
-        }
+        part.hasTexCoords = part.texCoords.count == part.count;
     }
     std::vector<std::uint32_t> order;
     if (primitive.indices >= 0) {
         if (!readIndices(model, primitive.indices, order, why))
             return false;
     } else {
-        order.resize(part.positions.size());
+        order.resize(part.count);
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = static_cast<std::uint32_t>(i);
     }
-    facesOf(primitive.mode, order, part);
-    part.cost = part.positions.size() + part.corners.size();
+    facesOf(primitive.mode, std::move(order), part);
+    part.cost = part.count + part.corners.size();
     return true;
 }
 
@@ -680,42 +685,35 @@ public:
         std::uint64_t made = 0;
         std::size_t skipped = 0;
         std::size_t dropped = 0;
-        std::vector<Vec3<double>> positions, normals;
         for (const Instance& instance : instances)
-            for (const Part& part : parts[instance.mesh]) {
-                if (part.positions.empty() || part.corners.empty())
+            for (Part& part : parts[instance.mesh]) {
+                if (part.count == 0 || part.corners.empty())
                     continue;
                 if (made + part.cost > allowance) {
                     ++skipped;
                     continue;
                 }
                 made += part.cost;
-                place(part, instance.transform, positions, normals);
-                MeshBuilder::Batch batch;
-                batch.mode = part.mode;
-                const bool mirrored = determinant(instance.transform) < 0;
-                const bool hasNormals = !normals.empty();
-                const bool hasTexCoords = !part.texCoords.empty();
-                batch.corners.reserve(part.corners.size());
-                for (std::size_t i = 0; i < part.corners.size(); ++i) {
-                    // A mirroring transform turns the faces over; their corners run the other way.
-                    std::size_t k = i;
-                    if (mirrored && part.mode == GL_TRIANGLES && i % 3 != 0)
-                        k = i % 3 == 1 ? i + 1 : i - 1;
-                    const std::uint32_t v = part.corners[k];
-                    batch.corners.push_back(
-                        {v, hasNormals ? v : MeshBuilder::c_None, hasTexCoords ? v : MeshBuilder::c_None});
-                }
+                std::vector<Vec3<double>> positions, normals;
+                std::vector<Vec2<double>> texCoords;
+                place(part, instance.transform, positions, normals, texCoords);
+                MeshBuilder::Look look;
                 if (part.material >= 0 && static_cast<std::size_t>(part.material) < m_Model.materials.size()) {
-                    batch.hasMaterial = true;
-                    batch.material = materialOf(m_Model.materials[static_cast<std::size_t>(part.material)]);
-                    batch.texture = textureOf(part.material);
-                    if (!hasTexCoords)
-                        batch.texture = nullptr;
+                    look.hasMaterial = true;
+                    look.material = materialOf(m_Model.materials[static_cast<std::size_t>(part.material)]);
+                    if (part.hasTexCoords)
+                        look.texture = textureOf(part.material);
                 }
-                MeshBuilder builder(positions, normals, part.texCoords);
-                builder.build({batch}, MeshBuilder::Missing::Flat, m_Mesh);
-                dropped += builder.droppedFaces();
+                // A mirroring transform turns the faces over; their corners run the other way.
+                const bool mirrored = determinant(instance.transform) < 0 && part.mode == GL_TRIANGLES;
+                if (mirrored && part.turned.empty()) {
+                    part.turned = part.corners;
+                    for (std::size_t i = 0; i + 2 < part.turned.size(); i += 3)
+                        std::swap(part.turned[i + 1], part.turned[i + 2]);
+                }
+                dropped += MeshBuilder::buildShared(part.mode, mirrored ? part.turned : part.corners,
+                                                    std::move(positions), std::move(normals), std::move(texCoords),
+                                                    look, MeshBuilder::Missing::Flat, m_Mesh);
             }
         if (skipped)
             note(std::to_string(skipped) + " primitives shown by more nodes than the model's size allows were left out");
@@ -731,28 +729,68 @@ private:
                m[8] * (m[1] * m[6] - m[5] * m[2]);
     }
 
-    // Positions and normals of a part moved by its node's transform.
-    static void place(const Part& part, const Transform& m, std::vector<Vec3<double>>& positions,
-                      std::vector<Vec3<double>>& normals)
+    static bool floats(const Elements& e) { return e.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT; }
+
+    // Three floats per element, as they are.
+    static void copyFloats(const Elements& e, std::vector<Vec3<double>>& out)
     {
-        positions.resize(part.positions.size());
-        for (std::size_t i = 0; i < positions.size(); ++i) {
-            const Vec3<double>& p = part.positions[i];
-            positions[i] = Vec3<double>(m[0] * p.x() + m[4] * p.y() + m[8] * p.z() + m[12],
-                                        m[1] * p.x() + m[5] * p.y() + m[9] * p.z() + m[13],
-                                        m[2] * p.x() + m[6] * p.y() + m[10] * p.z() + m[14]);
+        for (std::size_t i = 0; i < e.count; ++i) {
+            float v[3];
+            std::memcpy(v, e.base + i * e.stride, sizeof v);
+            out[i] = Vec3<double>(v[0], v[1], v[2]);
         }
-        normals.resize(part.normals.size());
-        if (normals.empty())
+    }
+
+    // The part's vertices moved by its node's transform.
+    static void place(const Part& part, const Transform& m, std::vector<Vec3<double>>& positions,
+                      std::vector<Vec3<double>>& normals, std::vector<Vec2<double>>& texCoords)
+    {
+        const bool plain = m == identity(); // no transform: the file's vertices as they are
+        positions.resize(part.count);
+        if (plain && floats(part.positions)) {
+            copyFloats(part.positions, positions);
+        } else {
+            for (std::size_t i = 0; i < part.count; ++i) {
+                const Vec3<double> p = vectorAt(part.positions, i);
+                positions[i] = Vec3<double>(m[0] * p.x() + m[4] * p.y() + m[8] * p.z() + m[12],
+                                            m[1] * p.x() + m[5] * p.y() + m[9] * p.z() + m[13],
+                                            m[2] * p.x() + m[6] * p.y() + m[10] * p.z() + m[14]);
+            }
+        }
+        if (part.hasTexCoords) {
+            texCoords.resize(part.count);
+            // glTF counts v from the picture's top row, the engine from its bottom row.
+            if (part.texCoords.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT)
+                for (std::size_t i = 0; i < part.count; ++i) {
+                    float t[2];
+                    std::memcpy(t, part.texCoords.base + i * part.texCoords.stride, sizeof t);
+                    texCoords[i] = Vec2<double>(t[0], 1.0 - t[1]);
+                }
+            else
+                for (std::size_t i = 0; i < part.count; ++i) {
+                    const Vec3<double> t = vectorAt(part.texCoords, i);
+                    texCoords[i] = Vec2<double>(t.x(), 1.0 - t.y());
+                }
+        }
+        if (!part.hasNormals)
             return;
+        normals.resize(part.count);
+        if (plain && floats(part.normals)) {
+            copyFloats(part.normals, normals);
+            return;
+        }
         // Normals turn with the inverse transpose of the linear part (its cofactors, up to
         // a factor that the normalising takes away).
         const double c[9] = {m[5] * m[10] - m[6] * m[9], m[6] * m[8] - m[4] * m[10], m[4] * m[9] - m[5] * m[8],
                              m[2] * m[9] - m[1] * m[10], m[0] * m[10] - m[2] * m[8], m[1] * m[8] - m[0] * m[9],
                              m[1] * m[6] - m[2] * m[5],  m[2] * m[4] - m[0] * m[6], m[0] * m[5] - m[1] * m[4]};
         const double sign = determinant(m) < 0 ? -1.0 : 1.0;
-        for (std::size_t i = 0; i < normals.size(); ++i) {
-            const Vec3<double>& n = part.normals[i];
+        for (std::size_t i = 0; i < part.count; ++i) {
+            const Vec3<double> n = vectorAt(part.normals, i);
+            if (plain) {
+                normals[i] = n;
+                continue;
+            }
             Vec3<double> t(c[0] * n.x() + c[3] * n.y() + c[6] * n.z(), c[1] * n.x() + c[4] * n.y() + c[7] * n.z(),
                            c[2] * n.x() + c[5] * n.y() + c[8] * n.z());
             t = t * sign;

@@ -20,7 +20,136 @@ std::size_t faceSize(unsigned int mode)
 {
     return mode == GL_TRIANGLES ? 3 : mode == GL_LINES ? 2 : 1;
 }
+
+// The stored form of a normal meant to reach OpenGL as `n`: a primitive emits a stored
+// normal s as (s.x, -s.z, s.y).
+Vec3<double> stored(const Vec3<double>& n)
+{
+    return Vec3<double>(n.x(), n.z(), -n.y());
+}
+
+Rendering::Primitive* newPrimitive(Rendering::Geometry* geometry, unsigned int mode, const MeshBuilder::Look& look)
+{
+    auto* primitive = new Rendering::Primitive;
+    primitive->setAssociateGeometry(geometry);
+    primitive->setPrimitiveType(mode);
+    primitive->setTexture(look.texture);
+    if (look.hasMaterial)
+        primitive->setMaterial(look.material);
+    geometry->addPrimitive(primitive);
+    return primitive;
+}
+
+// Gives the primitive's other index lists the vertex indices, or computes the normals.
+void finishShared(Rendering::Geometry* geometry, Rendering::Primitive* primitive, bool normals, bool texCoords,
+                  MeshBuilder::Missing missing)
+{
+    const std::vector<unsigned short>& indices = primitive->getVertexIndicesArray();
+    if (texCoords)
+        primitive->getTexturesIndicesArray() = indices;
+    if (normals) {
+        primitive->getNormalIndicesArray() = indices;
+        return;
+    }
+    if (missing == MeshBuilder::Missing::Smooth && primitive->getFaceSize() == 3)
+        primitive->getSmoothingGroupsArray().assign(indices.size() / 3, 1u);
+    geometry->computeNormals();
+}
 } // namespace
+
+std::size_t MeshBuilder::buildShared(unsigned int mode, const std::vector<std::uint32_t>& corners,
+                                     std::vector<Vec3<double>>&& positions, std::vector<Vec3<double>>&& normals,
+                                     std::vector<Vec2<double>>&& texCoords, const Look& look, Missing missing,
+                                     Rendering::Mesh& mesh)
+{
+    const std::size_t count = positions.size();
+    const bool hasNormals = normals.size() == count;
+    const bool hasTexCoords = texCoords.size() == count;
+    if (hasNormals)
+        for (Vec3<double>& n : normals)
+            n = stored(n);
+    const std::size_t size = faceSize(mode);
+    std::size_t dropped = 0;
+    auto inside = [&](std::size_t first) {
+        for (std::size_t k = 0; k < size; ++k)
+            if (corners[first + k] >= count)
+                return false;
+        return true;
+    };
+
+    if (count <= c_MaxEntries) {
+        // One geometry takes the arrays as they are.
+        auto* geometry = new Rendering::Geometry;
+        mesh.addGeometry(geometry);
+        geometry->getVertexArray() = std::move(positions);
+        if (hasNormals)
+            geometry->getNormalArray() = std::move(normals);
+        if (hasTexCoords)
+            geometry->getTexCoordArray() = std::move(texCoords);
+        Rendering::Primitive* primitive = newPrimitive(geometry, mode, look);
+        std::vector<unsigned short>& indices = primitive->getVertexIndicesArray();
+        indices.resize(corners.size() - corners.size() % size);
+        std::size_t filled = 0;
+        for (std::size_t first = 0; first + size <= corners.size(); first += size) {
+            if (!inside(first)) {
+                ++dropped;
+                continue;
+            }
+            for (std::size_t k = 0; k < size; ++k)
+                indices[filled++] = static_cast<unsigned short>(corners[first + k]);
+        }
+        indices.resize(filled);
+        finishShared(geometry, primitive, hasNormals, hasTexCoords, missing);
+        return dropped;
+    }
+
+    // Split: each geometry holds the vertices its faces use, numbered as they come.
+    std::vector<Slot> slots(count);
+    std::uint32_t stamp = 0;
+    Rendering::Geometry* geometry = nullptr;
+    Rendering::Primitive* primitive = nullptr;
+    std::size_t faces = 0;
+    for (std::size_t first = 0; first + size <= corners.size(); first += size) {
+        if (!inside(first)) {
+            ++dropped;
+            continue;
+        }
+        std::size_t fresh = 0;
+        for (std::size_t k = 0; k < size; ++k)
+            fresh += slots[corners[first + k]].stamp != stamp;
+        if (!geometry || geometry->getVertexArray().size() + fresh > c_MaxEntries ||
+            (!hasNormals && faces == c_MaxEntries)) {
+            if (geometry)
+                finishShared(geometry, primitive, hasNormals, hasTexCoords, missing);
+            geometry = new Rendering::Geometry;
+            mesh.addGeometry(geometry);
+            geometry->getVertexArray().reserve(c_MaxEntries);
+            geometry->getNormalArray().reserve(hasNormals ? c_MaxEntries : 0);
+            geometry->getTexCoordArray().reserve(hasTexCoords ? c_MaxEntries : 0);
+            primitive = newPrimitive(geometry, mode, look);
+            ++stamp;
+            faces = 0;
+        }
+        for (std::size_t k = 0; k < size; ++k) {
+            const std::uint32_t v = corners[first + k];
+            Slot& slot = slots[v];
+            if (slot.stamp != stamp) {
+                slot.stamp = stamp;
+                slot.local = static_cast<std::uint16_t>(geometry->getVertexArray().size());
+                geometry->getVertexArray().push_back(positions[v]);
+                if (hasNormals)
+                    geometry->getNormalArray().push_back(normals[v]);
+                if (hasTexCoords)
+                    geometry->getTexCoordArray().push_back(texCoords[v]);
+            }
+            primitive->getVertexIndicesArray().push_back(slot.local);
+        }
+        ++faces;
+    }
+    if (geometry)
+        finishShared(geometry, primitive, hasNormals, hasTexCoords, missing);
+    return dropped;
+}
 
 MeshBuilder::MeshBuilder(const std::vector<Vec3<double>>& positions, const std::vector<Vec3<double>>& normals,
                          const std::vector<Vec2<double>>& texCoords)
@@ -105,24 +234,16 @@ void MeshBuilder::build(const std::vector<Batch>& batches, Missing missing, Rend
                 (compute && faces == c_MaxEntries))
                 start();
             Rendering::Primitive*& primitive = primitives[b];
-            if (!primitive) {
-                primitive = new Rendering::Primitive;
-                primitive->setAssociateGeometry(geometry);
-                primitive->setPrimitiveType(batch.mode);
-                primitive->setTexture(batch.texture);
-                if (batch.hasMaterial)
-                    primitive->setMaterial(batch.material);
-                geometry->addPrimitive(primitive);
-            }
+            if (!primitive)
+                primitive = newPrimitive(geometry, batch.mode, batch.look);
             for (std::size_t k = 0; k < size; ++k) {
                 primitive->getVertexIndicesArray().push_back(
                     local(m_PositionSlots, corners[k].position, geometry->getVertexArray(),
                           m_Positions[corners[k].position]));
                 if (!compute) {
-                    // Stored as the primitive emits it: s goes to OpenGL as (s.x, -s.z, s.y).
-                    const Vec3<double>& n = m_Normals[corners[k].normal];
-                    primitive->getNormalIndicesArray().push_back(local(
-                        m_NormalSlots, corners[k].normal, geometry->getNormalArray(), Vec3<double>(n.x(), n.z(), -n.y())));
+                    primitive->getNormalIndicesArray().push_back(local(m_NormalSlots, corners[k].normal,
+                                                                        geometry->getNormalArray(),
+                                                                        stored(m_Normals[corners[k].normal])));
                 }
                 if (textured[b])
                     primitive->getTexturesIndicesArray().push_back(local(

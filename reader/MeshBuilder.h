@@ -35,15 +35,21 @@ public:
         std::uint32_t texCoord;
     };
 
-    // Faces of one begin mode (GL_POINTS, GL_LINES or GL_TRIANGLES) drawn in one material
-    // and texture (null for none): corners, face after face.
+    // How a primitive is drawn: its material, if any, and its texture (null for none).
+    struct Look
+    {
+        bool hasMaterial = false;
+        Rendering::Material material;
+        Rendering::Texture* texture = nullptr;
+    };
+
+    // Faces of one begin mode (GL_POINTS, GL_LINES or GL_TRIANGLES) drawn in one look:
+    // corners, face after face.
     struct Batch
     {
         unsigned int mode;
         std::vector<Corner> corners;
-        bool hasMaterial = false;
-        Rendering::Material material;
-        Rendering::Texture* texture = nullptr;
+        Look look;
     };
 
     // How the normals of triangles are made when not every corner has one: each face flat,
@@ -65,6 +71,15 @@ public:
     void build(const std::vector<Batch>& batches, Missing missing, Rendering::Mesh& mesh);
     // Faces left out so far for an index outside its array.
     std::size_t droppedFaces() const { return m_Dropped; }
+
+    // The same for faces whose corners index positions, normals and texture coordinates
+    // alike (`normals` and `texCoords` are used when they are as long as `positions`, and
+    // are then moved into the mesh with them when they fit one geometry). Returns the number
+    // of faces left out.
+    static std::size_t buildShared(unsigned int mode, const std::vector<std::uint32_t>& corners,
+                                   std::vector<Vec3<double>>&& positions, std::vector<Vec3<double>>&& normals,
+                                   std::vector<Vec2<double>>&& texCoords, const Look& look, Missing missing,
+                                   Rendering::Mesh& mesh);
 
 private:
     // Local index of a source entry in the geometry being filled, by source index; an entry

@@ -249,8 +249,8 @@ bool OBJReader::loadFromMemory(const char* data, std::size_t size, const std::st
                 continue;
             const tinyobj::material_t& m = collected.materials[static_cast<std::size_t>(material)];
             MeshBuilder::Batch& batch = collected.batches[b];
-            batch.hasMaterial = true;
-            batch.material = materialOf(m);
+            batch.look.hasMaterial = true;
+            batch.look.material = materialOf(m);
             if (!m.diffuse_texname.empty()) {
                 auto known = textures.find(m.diffuse_texname);
                 if (known == textures.end()) {
@@ -259,7 +259,7 @@ bool OBJReader::loadFromMemory(const char* data, std::size_t size, const std::st
                         built.addTexture(texture);
                     known = textures.emplace(m.diffuse_texname, texture).first;
                 }
-                batch.texture = known->second;
+                batch.look.texture = known->second;
             }
         }
         MeshBuilder builder(collected.positions, collected.normals, collected.texCoords);

@@ -373,7 +373,7 @@ TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
         Rendering::Mesh missing((dir / "none.ase").string());
         fs::create_directories(dir / "folder.ase");
         Rendering::Mesh folder((dir / "folder.ase").string());
-        Rendering::Mesh other((dir / "piece.obj").string());
+        Rendering::Mesh other((dir / "piece.3ds").string());
         EXPECT_TRUE(missing.getGeometries().empty());
         output = capture.text();
     }
@@ -383,8 +383,8 @@ TEST(ASEReaderTest, LoadsFilesSmallAndLargeAndReportsTheOnesItCannotRead)
                           "File refused : \"" + d + "/folder.ase\" is a directory, not a regular file.\n" +
                           "Couldn't find/load mesh : \"" + d + "/folder.ase\"\nCouldn't load Mesh file : \"" + d +
                           "/folder.ase\"\n" +
-                          "Unsupported format ... (supported format : ASE)\nCouldn't load Mesh file : \"" + d +
-                          "/piece.obj\"\n");
+                          "Unsupported format ... (supported format : ASE / GLTF / GLB / OBJ)\nCouldn't load Mesh file : \"" + d +
+                          "/piece.3ds\"\n");
     fs::remove_all(dir);
 }
 

@@ -298,6 +298,11 @@ TEST(GLTFReaderTest, RefusesBrokenAndHostileFilesWithOneLineAndAnEmptyMesh)
          "{\"asset\":{\"version\":\"2.0\"},\"buffers\":[{\"uri\":\"b.bin\",\"byteLength\":36},{\"uri\":\"./b.bin\","
          "\"byteLength\":36}]}",
          "is named twice"},
+        {"signed-indices.gltf",
+         model.gltf("", shown + attributes + ",\"indices\":1}]}],\"accessors\":[{\"bufferView\":0,"
+                        "\"componentType\":5126,\"count\":3,\"type\":\"VEC3\"},{\"bufferView\":0,"
+                        "\"componentType\":5122,\"count\":3,\"type\":\"SCALAR\"}]"),
+         "accessor 1 has the wrong type"},
         {"float-indices.gltf",
          model.gltf("", shown + attributes + ",\"indices\":" + std::to_string(position) + "}]}]"), "wrong type"},
     };
