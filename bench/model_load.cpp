@@ -80,11 +80,12 @@ std::string gltfJson(const Sphere& s, const std::string& uri, std::size_t bytes)
     std::ostringstream o;
     o << "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"mesh\":0}],"
       << "\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0,\"NORMAL\":1,\"TEXCOORD_0\":2},"
-      << "\"indices\":3,\"material\":0}]}],\"materials\":[{\"pbrMetallicRoughness\":{\"baseColorFactor\":[0.8,0.5,0.2,1]}}],"
+      << "\"indices\":3,\"material\":0}]}],\"materials\":[{\"pbrMetallicRoughness\":{\"baseColorFactor\":[0.8,0.5,0.2,"
+         "1]}}],"
       << "\"buffers\":[{" << (uri.empty() ? "" : "\"uri\":\"" + uri + "\",") << "\"byteLength\":" << bytes << "}],"
-      << "\"bufferViews\":[{\"buffer\":0,\"byteOffset\":0,\"byteLength\":" << p << "},{\"buffer\":0,\"byteOffset\":" << p
-      << ",\"byteLength\":" << n << "},{\"buffer\":0,\"byteOffset\":" << p + n << ",\"byteLength\":" << t
-      << "},{\"buffer\":0,\"byteOffset\":" << p + n + t << ",\"byteLength\":" << i << "}],"
+      << "\"bufferViews\":[{\"buffer\":0,\"byteOffset\":0,\"byteLength\":" << p
+      << "},{\"buffer\":0,\"byteOffset\":" << p << ",\"byteLength\":" << n << "},{\"buffer\":0,\"byteOffset\":" << p + n
+      << ",\"byteLength\":" << t << "},{\"buffer\":0,\"byteOffset\":" << p + n + t << ",\"byteLength\":" << i << "}],"
       << "\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":" << count
       << ",\"type\":\"VEC3\",\"min\":[-1,-1,-1],\"max\":[1,1,1]},{\"bufferView\":1,\"componentType\":5126,\"count\":"
       << count << ",\"type\":\"VEC3\"},{\"bufferView\":2,\"componentType\":5126,\"count\":" << count

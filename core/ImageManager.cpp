@@ -1,9 +1,11 @@
 #include "core/ImageManager.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <GL/gl.h>
 
 #include <cstdlib>
-#include <iostream>
 
 #include "core/ImageManagerNewHandler.h"
 #include "rendering/Image.h"
@@ -14,7 +16,8 @@ namespace Core
 
 namespace
 {
-constexpr const char* c_NotEnoughMemory = "Not enought memory, This application will be closed !";
+// Made before memory runs out: delivering it then allocates nothing.
+const std::string c_NotEnoughMemory = "Not enought memory, This application will be closed !";
 constexpr const char* c_Recovered = "Recovered memory : ";
 constexpr const char* c_RecoveredUnit = " Mo.";
 constexpr std::uint64_t c_MiB = 1024 * 1024;
@@ -26,7 +29,7 @@ std::terminate_handler g_PreviousTerminateHandler = nullptr;
 
 [[noreturn]] void endWithoutMemory()
 {
-    std::cout << c_NotEnoughMemory << std::endl;
+    Core::Messages::send(Core::MessageLevel::Fatal, c_NotEnoughMemory);
     std::exit(-1);
 }
 
@@ -166,7 +169,7 @@ bool ImageManager::relieveMemory()
     const std::uint64_t freed = before - m_TotalMemoryUsed;
     if (freed < c_MinimumRecovered)
         return false;
-    std::cout << c_Recovered << freed / c_MiB << c_RecoveredUnit << std::endl;
+    Core::Messages::send(Core::MessageLevel::Info, Core::messageText(c_Recovered, freed / c_MiB, c_RecoveredUnit));
     return true;
 }
 

@@ -1,8 +1,9 @@
 #include "core/Object.h"
 
-#include <GL/freeglut.h>
+#include "core/MessageText.h"
+#include "core/Messages.h"
 
-#include <iostream>
+#include <GL/freeglut.h>
 
 #include "core/MeshManager.h"
 #include "core/Square.h"
@@ -37,8 +38,7 @@ Rendering::DisplayList& sphere()
 
 Object::Object(const ObjectAlignment& alignment, const std::string& meshFileName)
     : m_ParentSquare(nullptr), m_Alignment(alignment), m_Mesh(nullptr), m_Scale(1.0), m_Displacement(0.0, 0.0, 0.0),
-      m_Stack(1), m_DrawBound(false),
-      m_UseMaterialColors(false)
+      m_Stack(1), m_DrawBound(false), m_UseMaterialColors(false)
 {
     setMesh(meshFileName);
 }
@@ -46,8 +46,7 @@ Object::Object(const ObjectAlignment& alignment, const std::string& meshFileName
 Object::Object(const Object& other)
     : Drawable(other), m_ParentSquare(other.m_ParentSquare), m_Alignment(other.m_Alignment), m_Mesh(nullptr),
       m_Aabb(other.m_Aabb), m_Scale(other.m_Scale), m_Displacement(other.m_Displacement), m_Stack(other.m_Stack),
-      m_DrawBound(other.m_DrawBound),
-      m_UseMaterialColors(other.m_UseMaterialColors)
+      m_DrawBound(other.m_DrawBound), m_UseMaterialColors(other.m_UseMaterialColors)
 {
     // Each holder gives its own hold back, so that no copy frees the model under another.
     if (other.m_Mesh && MeshManager::instance().holdMesh(other.m_Mesh))
@@ -98,7 +97,8 @@ double Object::deltaTranslateY() const
 bool Object::setStack(unsigned int count)
 {
     if (count > c_MaxStack) {
-        std::cout << c_StackRefused << count << c_StackRefusedEnd << c_MaxStack << "." << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning,
+                             Core::messageText(c_StackRefused, count, c_StackRefusedEnd, c_MaxStack, "."));
         return false;
     }
     m_Stack = count == 0 ? 1 : count;

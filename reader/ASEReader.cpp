@@ -1,12 +1,14 @@
 #include "reader/ASEReader.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <GL/gl.h>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <iostream>
 #include <new>
 #include <string_view>
 #include <vector>
@@ -90,7 +92,7 @@ using Number = ASEScanner::Number;
 
 bool structureError()
 {
-    std::cout << "[ASEReader]> Bad structure in ASE file." << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning, Core::messageText("[ASEReader]> Bad structure in ASE file."));
     return false;
 }
 
@@ -375,7 +377,8 @@ bool ASEReader::load(const std::string& path, Rendering::Mesh* mesh)
     try {
         FileBytes file;
         if (!file.open(path)) {
-            std::cout << "Couldn't find/load mesh : \"" << Core::quotable(path) << "\"" << std::endl;
+            Core::Messages::send(Core::MessageLevel::Warning,
+                                 Core::messageText("Couldn't find/load mesh : \"", Core::quotable(path), "\""));
             return false;
         }
         return parseBytes(file.data(), file.size());
@@ -386,7 +389,8 @@ bool ASEReader::load(const std::string& path, Rendering::Mesh* mesh)
 
 bool ASEReader::outOfMemory() const
 {
-    std::cout << "[ASEReader]> Not enough memory to read \"" << Core::quotable(m_Path) << "\"." << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning,
+                         Core::messageText("[ASEReader]> Not enough memory to read \"", Core::quotable(m_Path), "\"."));
     return false;
 }
 
@@ -602,11 +606,13 @@ bool ASEReader::readGeometry(ASEScanner& in)
     if (ok)
         finishObject(object);
     if (object.droppedWide > 0)
-        std::cout << "[ASEReader]> Object " << m_ObjectCount << ": " << object.droppedWide
-                  << " entries with an index above 65535 dropped." << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning,
+                             Core::messageText("[ASEReader]> Object ", m_ObjectCount, ": ", object.droppedWide,
+                                               " entries with an index above 65535 dropped."));
     if (object.droppedNegative > 0)
-        std::cout << "[ASEReader]> Object " << m_ObjectCount << ": " << object.droppedNegative
-                  << " entries with an index out of range (negative) dropped." << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning,
+                             Core::messageText("[ASEReader]> Object ", m_ObjectCount, ": ", object.droppedNegative,
+                                               " entries with an index out of range (negative) dropped."));
     return ok;
 }
 

@@ -1,5 +1,8 @@
 #include "reader/GLTFReader.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 // The standard headers first, so that the library below, compiled into this file with
 // hidden visibility, does not export its symbols (nor clash with another copy of it in the
 // program).
@@ -11,7 +14,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <iostream>
 #include <limits>
 #include <map>
 #include <memory>
@@ -32,6 +34,7 @@
 #define TINYGLTF_NO_EXTERNAL_IMAGE
 #include <tiny_gltf.h>
 
+#include "core/Quotable.h"
 #include "reader/InputFile.h"
 #include "reader/MeshBuilder.h"
 #include "rendering/Material.h"
@@ -53,27 +56,6 @@ constexpr int c_MaxDepth = 64;
 constexpr std::uint64_t c_InstanceAllowance = 262144;
 // Required extensions this reader honours.
 const std::set<std::string> c_Supported = {"KHR_mesh_quantization"};
-
-// A text of the file, as a message may quote it: one line, control bytes written \xNN,
-// at most 200 bytes.
-std::string quotable(const std::string& text)
-{
-    static constexpr char c_Digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (std::size_t i = 0; i < text.size() && i < 200; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            out += c_Digits[byte >> 4];
-            out += c_Digits[byte & 15];
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    if (text.size() > 200)
-        out += "...";
-    return out;
-}
 
 // The first line of the library's report.
 std::string firstLine(const std::string& text)
@@ -467,10 +449,22 @@ Transform localTransform(const tinygltf::Node& node)
     Transform r = identity();
     if (node.rotation.size() == 4) {
         const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
-        r = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),     0,
-             2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),     0,
-             2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y), 0,
-             0,                       0,                       0,                       1};
+        r = {1 - 2 * (y * y + z * z),
+             2 * (x * y + z * w),
+             2 * (x * z - y * w),
+             0,
+             2 * (x * y - z * w),
+             1 - 2 * (x * x + z * z),
+             2 * (y * z + x * w),
+             0,
+             2 * (x * z + y * w),
+             2 * (y * z - x * w),
+             1 - 2 * (x * x + y * y),
+             0,
+             0,
+             0,
+             0,
+             1};
     }
     Transform s = identity();
     if (node.scale.size() == 3)
@@ -587,7 +581,8 @@ int texCoordSet(const tinygltf::Model& model, int material)
 {
     if (material < 0 || static_cast<std::size_t>(material) >= model.materials.size())
         return -1;
-    const tinygltf::TextureInfo& info = model.materials[static_cast<std::size_t>(material)].pbrMetallicRoughness.baseColorTexture;
+    const tinygltf::TextureInfo& info =
+        model.materials[static_cast<std::size_t>(material)].pbrMetallicRoughness.baseColorTexture;
     return info.index >= 0 ? info.texCoord : -1;
 }
 
@@ -674,7 +669,8 @@ public:
             if (parts.count(instance.mesh))
                 continue;
             std::vector<Part>& list = parts[instance.mesh];
-            for (const tinygltf::Primitive& primitive : m_Model.meshes[static_cast<std::size_t>(instance.mesh)].primitives) {
+            for (const tinygltf::Primitive& primitive :
+                 m_Model.meshes[static_cast<std::size_t>(instance.mesh)].primitives) {
                 list.emplace_back();
                 if (!readPart(m_Model, primitive, list.back(), why))
                     return false;
@@ -716,7 +712,8 @@ public:
                                                     look, MeshBuilder::Missing::Flat, m_Mesh);
             }
         if (skipped)
-            note(std::to_string(skipped) + " primitives shown by more nodes than the model's size allows were left out");
+            note(std::to_string(skipped) +
+                 " primitives shown by more nodes than the model's size allows were left out");
         if (dropped)
             note(std::to_string(dropped) + " faces with a vertex outside their primitive were left out");
         return true;
@@ -783,7 +780,7 @@ private:
         // a factor that the normalising takes away).
         const double c[9] = {m[5] * m[10] - m[6] * m[9], m[6] * m[8] - m[4] * m[10], m[4] * m[9] - m[5] * m[8],
                              m[2] * m[9] - m[1] * m[10], m[0] * m[10] - m[2] * m[8], m[1] * m[8] - m[0] * m[9],
-                             m[1] * m[6] - m[2] * m[5],  m[2] * m[4] - m[0] * m[6], m[0] * m[5] - m[1] * m[4]};
+                             m[1] * m[6] - m[2] * m[5],  m[2] * m[4] - m[0] * m[6],  m[0] * m[5] - m[1] * m[4]};
         const double sign = determinant(m) < 0 ? -1.0 : 1.0;
         for (std::size_t i = 0; i < part.count; ++i) {
             const Vec3<double> n = vectorAt(part.normals, i);
@@ -802,7 +799,8 @@ private:
     // The base colour texture of a material, made once per picture (the mesh owns it).
     Rendering::Texture* textureOf(int material)
     {
-        const int texture = m_Model.materials[static_cast<std::size_t>(material)].pbrMetallicRoughness.baseColorTexture.index;
+        const int texture =
+            m_Model.materials[static_cast<std::size_t>(material)].pbrMetallicRoughness.baseColorTexture.index;
         if (texture < 0 || static_cast<std::size_t>(texture) >= m_Model.textures.size())
             return nullptr;
         const int source = m_Model.textures[static_cast<std::size_t>(texture)].source;
@@ -832,7 +830,8 @@ private:
 
     void note(const std::string& text) const
     {
-        std::cout << c_Note << quotable(m_Path) << "\" : " << text << "." << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning,
+                             Core::messageText(c_Note, Core::quotable(m_Path), "\" : ", text, "."));
     }
 
     const tinygltf::Model& m_Model;
@@ -846,17 +845,18 @@ bool GLTFReader::load(const std::string& path, Rendering::Mesh* mesh)
 {
     InputFile file(path);
     if (!file.isOpen()) {
-        std::cout << c_CannotOpen << quotable(path) << "\"" << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_CannotOpen, Core::quotable(path), "\""));
         return false;
     }
     if (file.size() > std::numeric_limits<unsigned int>::max()) {
-        std::cout << c_Bad << quotable(path) << "\" : larger than 4 GiB" << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning,
+                             Core::messageText(c_Bad, Core::quotable(path), "\" : larger than 4 GiB"));
         return false;
     }
     std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[file.size() ? file.size() : 1]);
     std::size_t filled = 0;
     if (!data || !file.read(reinterpret_cast<char*>(data.get()), static_cast<std::size_t>(file.size()), filled)) {
-        std::cout << c_CannotOpen << quotable(path) << "\"" << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_CannotOpen, Core::quotable(path), "\""));
         return false;
     }
     return loadFromMemory(data.get(), filled, path, mesh);
@@ -866,7 +866,8 @@ bool GLTFReader::loadFromMemory(const unsigned char* data, std::size_t size, con
                                 Rendering::Mesh* mesh)
 {
     auto refuse = [&path](const std::string& why) {
-        std::cout << c_Bad << quotable(path) << "\" : " << quotable(why) << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning,
+                             Core::messageText(c_Bad, Core::quotable(path), "\" : ", Core::quotable(why)));
         return false;
     };
     if (size > std::numeric_limits<unsigned int>::max())

@@ -1,11 +1,13 @@
 #include "reader/InputFile.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <iostream>
 #include <streambuf>
 
 #include "core/Quotable.h"
@@ -36,7 +38,8 @@ const char* kindOf(mode_t mode)
 
 void refuse(const std::string& path, mode_t mode)
 {
-    std::cout << c_Refused << Core::quotable(path) << "\" is " << kindOf(mode) << c_NotRegular << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning,
+                         Core::messageText(c_Refused, Core::quotable(path), "\" is ", kindOf(mode), c_NotRegular));
 }
 } // namespace
 

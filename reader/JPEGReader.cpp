@@ -1,5 +1,8 @@
 #include "reader/JPEGReader.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <jerror.h>
 
 #include <GL/gl.h>
@@ -7,7 +10,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <iostream>
 #include <new>
 
 #include "core/Quotable.h"
@@ -146,8 +148,8 @@ bool acceptMemory(Decoding& d)
             const jpeg_component_info& c = d.cinfo.comp_info[i];
             const std::uint64_t h = static_cast<std::uint64_t>(c.h_samp_factor);
             const std::uint64_t v = static_cast<std::uint64_t>(c.v_samp_factor);
-            bytes += (c.width_in_blocks + h - 1) / h * h * ((c.height_in_blocks + v - 1) / v * v) * DCTSIZE2 *
-                     sizeof(JCOEF);
+            bytes +=
+                (c.width_in_blocks + h - 1) / h * h * ((c.height_in_blocks + v - 1) / v * v) * DCTSIZE2 * sizeof(JCOEF);
         }
     }
     if (bytes <= budget(c_MemoryFloor, c_MemoryPerByte, d.fileBytes))
@@ -271,7 +273,7 @@ bool readJPEGFile(const std::string& path, Rendering::Image* image)
 {
     InputFile file(path);
     if (!file.isOpen()) {
-        std::cout << c_OpenFailed << Core::quotable(path) << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_OpenFailed, Core::quotable(path)));
         return false;
     }
     return readJPEGStream(file.stream(), image, path);

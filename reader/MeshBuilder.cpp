@@ -153,12 +153,8 @@ std::size_t MeshBuilder::buildShared(unsigned int mode, const std::vector<std::u
 
 MeshBuilder::MeshBuilder(const std::vector<Vec3<double>>& positions, const std::vector<Vec3<double>>& normals,
                          const std::vector<Vec2<double>>& texCoords)
-    : m_Positions(positions),
-      m_Normals(normals),
-      m_TexCoords(texCoords),
-      m_PositionSlots(positions.size()),
-      m_NormalSlots(normals.size()),
-      m_TexCoordSlots(texCoords.size())
+    : m_Positions(positions), m_Normals(normals), m_TexCoords(texCoords), m_PositionSlots(positions.size()),
+      m_NormalSlots(normals.size()), m_TexCoordSlots(texCoords.size())
 {
 }
 
@@ -225,9 +221,8 @@ void MeshBuilder::build(const std::vector<Batch>& batches, Missing missing, Rend
             if (!geometry ||
                 geometry->getVertexArray().size() + fresh(m_PositionSlots, corners, size, &Corner::position) >
                     c_MaxEntries ||
-                (!compute &&
-                 geometry->getNormalArray().size() + fresh(m_NormalSlots, corners, size, &Corner::normal) >
-                     c_MaxEntries) ||
+                (!compute && geometry->getNormalArray().size() + fresh(m_NormalSlots, corners, size, &Corner::normal) >
+                                 c_MaxEntries) ||
                 (textured[b] &&
                  geometry->getTexCoordArray().size() + fresh(m_TexCoordSlots, corners, size, &Corner::texCoord) >
                      c_MaxEntries) ||
@@ -237,17 +232,18 @@ void MeshBuilder::build(const std::vector<Batch>& batches, Missing missing, Rend
             if (!primitive)
                 primitive = newPrimitive(geometry, batch.mode, batch.look);
             for (std::size_t k = 0; k < size; ++k) {
-                primitive->getVertexIndicesArray().push_back(
-                    local(m_PositionSlots, corners[k].position, geometry->getVertexArray(),
-                          m_Positions[corners[k].position]));
+                primitive->getVertexIndicesArray().push_back(local(m_PositionSlots, corners[k].position,
+                                                                   geometry->getVertexArray(),
+                                                                   m_Positions[corners[k].position]));
                 if (!compute) {
                     primitive->getNormalIndicesArray().push_back(local(m_NormalSlots, corners[k].normal,
-                                                                        geometry->getNormalArray(),
-                                                                        stored(m_Normals[corners[k].normal])));
+                                                                       geometry->getNormalArray(),
+                                                                       stored(m_Normals[corners[k].normal])));
                 }
                 if (textured[b])
-                    primitive->getTexturesIndicesArray().push_back(local(
-                        m_TexCoordSlots, corners[k].texCoord, geometry->getTexCoordArray(), m_TexCoords[corners[k].texCoord]));
+                    primitive->getTexturesIndicesArray().push_back(local(m_TexCoordSlots, corners[k].texCoord,
+                                                                         geometry->getTexCoordArray(),
+                                                                         m_TexCoords[corners[k].texCoord]));
             }
             if (compute && missing == Missing::Smooth && size == 3)
                 primitive->getSmoothingGroupsArray().push_back(1u);

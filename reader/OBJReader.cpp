@@ -1,5 +1,8 @@
 #include "reader/OBJReader.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 // The standard headers first, so that the library below, compiled into this file with
 // hidden visibility, does not export its symbols (nor clash with another copy of it in the
 // program).
@@ -7,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iostream>
 #include <limits>
 #include <map>
 #include <memory>
@@ -25,6 +27,7 @@
 #define TINYOBJLOADER_USE_DOUBLE
 #include <tiny_obj_loader.h>
 
+#include "core/Quotable.h"
 #include "reader/InputFile.h"
 #include "reader/MeshBuilder.h"
 #include "rendering/Material.h"
@@ -40,27 +43,6 @@ constexpr const char* c_CannotOpen = "Couldn't find/load mesh : \"";
 constexpr const char* c_OutOfMemory = "[OBJReader]> Not enough memory to read \"";
 constexpr const char* c_Note = "[OBJReader]> \"";
 constexpr const char* c_Bad = "[OBJReader]> Bad OBJ file \"";
-
-// A text of the file, as a message may quote it: one line, control bytes written \xNN,
-// at most 200 bytes.
-std::string quotable(const std::string& text)
-{
-    static constexpr char c_Digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (std::size_t i = 0; i < text.size() && i < 200; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            out += c_Digits[byte >> 4];
-            out += c_Digits[byte & 15];
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    if (text.size() > 200)
-        out += "...";
-    return out;
-}
 
 std::string folderOf(const std::string& path)
 {
@@ -217,7 +199,7 @@ bool OBJReader::load(const std::string& path, Rendering::Mesh* mesh)
     if (file.isOpen() && file.size() < std::numeric_limits<std::size_t>::max())
         data.reset(new (std::nothrow) char[static_cast<std::size_t>(file.size()) + 1]);
     if (!data || !file.read(data.get(), static_cast<std::size_t>(file.size()), filled)) {
-        std::cout << c_CannotOpen << quotable(path) << "\"" << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_CannotOpen, Core::quotable(path), "\""));
         return false;
     }
     return loadFromMemory(data.get(), filled, path, mesh);
@@ -266,17 +248,19 @@ bool OBJReader::loadFromMemory(const char* data, std::size_t size, const std::st
         builder.build(collected.batches, MeshBuilder::Missing::Smooth, built);
         const std::size_t dropped = collected.dropped + builder.droppedFaces();
         if (dropped)
-            std::cout << c_Note << quotable(path) << "\" : " << dropped
-                      << " faces naming a vertex the file does not have were left out."
-                      << std::endl;
+            Core::Messages::send(Core::MessageLevel::Warning,
+                                 Core::messageText(c_Note, Core::quotable(path), "\" : ", dropped,
+                                                   " faces naming a vertex the file does not have were left out."));
         mesh->setLoadedUpAxis(Rendering::Mesh::UpAxis::Y);
         mesh->adopt(built);
         return true;
     } catch (const std::bad_alloc&) {
-        std::cout << c_OutOfMemory << quotable(path) << "\"." << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning,
+                             Core::messageText(c_OutOfMemory, Core::quotable(path), "\"."));
         return false;
     } catch (const std::exception& e) {
-        std::cout << c_Bad << quotable(path) << "\" : " << quotable(e.what()) << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning,
+                             Core::messageText(c_Bad, Core::quotable(path), "\" : ", Core::quotable(e.what())));
         return false;
     }
 }

@@ -1,10 +1,12 @@
 #include "reader/PNGReader.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <GL/gl.h>
 
 #include <cstdint>
 #include <cstring>
-#include <iostream>
 #include <new>
 
 #include "core/Quotable.h"
@@ -163,7 +165,7 @@ bool readPNGFile(const std::string& path, Rendering::Image* image)
 {
     InputFile file(path);
     if (!file.isOpen()) {
-        std::cout << c_OpenFailed << Core::quotable(path) << "\"" << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_OpenFailed, Core::quotable(path), "\""));
         return false;
     }
     return readPNGStream(file.stream(), image, path);
@@ -172,7 +174,7 @@ bool readPNGFile(const std::string& path, Rendering::Image* image)
 bool readPNGStream(std::istream& stream, Rendering::Image* image, const std::string& name)
 {
     if (!hasSignature(stream)) {
-        std::cout << c_HeaderError << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_HeaderError));
         return false;
     }
 
@@ -188,15 +190,15 @@ bool readPNGStream(std::istream& stream, Rendering::Image* image, const std::str
     }
     bool decoded = false;
     if (!d.png || !d.info || !d.endInfo)
-        std::cout << PNGError(c_OutOfMemory) << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(PNGError(c_OutOfMemory)));
     else if (!(decoded = decode(d, stream, name)) && d.message[0] != '\0')
-        std::cout << PNGError(d.message) << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(PNGError(d.message)));
     png_destroy_read_struct(&d.png, &d.info, &d.endInfo);
     delete[] d.rows;
 
     const GLenum format = decoded ? formatOf(d.colorType, d.channels) : 0;
     if (decoded && format == 0)
-        std::cout << c_FormatError << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_FormatError));
     if (format == 0) {
         if (d.pixels)
             Rendering::Image::freePixels(d.pixels);
@@ -232,7 +234,7 @@ void user_error_fn(png_structp png, png_const_charp message)
 {
     if (!message)
         message = "";
-    std::cout << c_LibMessage << Core::quotable(message) << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_LibMessage, Core::quotable(message)));
     // The error pointer, when set, is readPNGStream's buffer for the error it reports.
     if (char* text = static_cast<char*>(png_get_error_ptr(png))) {
         std::strncpy(text, message, sizeof(Decoding::message) - 1);
@@ -244,7 +246,8 @@ void user_error_fn(png_structp png, png_const_charp message)
 
 void user_warning_fn(png_structp, png_const_charp message)
 {
-    std::cout << c_LibMessage << Core::quotable(message ? message : "") << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning,
+                         Core::messageText(c_LibMessage, Core::quotable(message ? message : "")));
 }
 
 int getCpuByteOrder()

@@ -1,6 +1,7 @@
 #include "reader/PictureSize.h"
 
-#include <iostream>
+#include "core/MessageText.h"
+#include "core/Messages.h"
 
 #include "core/Quotable.h"
 
@@ -11,14 +12,17 @@ bool acceptPictureSize(const std::string& name, std::uint64_t width, std::uint64
 {
     if (width <= c_MaxPictureSide && height <= c_MaxPictureSide)
         return true;
-    std::cout << "Picture too large : \"" << Core::quotable(name) << "\" is " << width << " x " << height
-              << " pixels (at most " << c_MaxPictureSide << " x " << c_MaxPictureSide << ")." << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning,
+                         Core::messageText("Picture too large : \"", Core::quotable(name), "\" is ", width, " x ",
+                                           height, " pixels (at most ", c_MaxPictureSide, " x ", c_MaxPictureSide,
+                                           ")."));
     return false;
 }
 
 void refusePicture(const std::string& name, const std::string& reason)
 {
-    std::cout << "Picture refused : \"" << Core::quotable(name) << "\" " << reason << "." << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning,
+                         Core::messageText("Picture refused : \"", Core::quotable(name), "\" ", reason, "."));
 }
 
 } // namespace Reader

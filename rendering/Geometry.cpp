@@ -1,9 +1,11 @@
 #include "rendering/Geometry.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <iostream>
 #include <utility>
 
 #include "rendering/Primitive.h"
@@ -204,7 +206,7 @@ void Geometry::removePrimitive(Primitive* primitive)
 {
     const auto found = std::find(m_Primitives.begin(), m_Primitives.end(), primitive);
     if (found == m_Primitives.end()) {
-        std::cout << "Unkown primitive to remove." << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText("Unkown primitive to remove."));
         return;
     }
     m_Primitives.erase(found);

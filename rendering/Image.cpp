@@ -1,10 +1,12 @@
 #include "rendering/Image.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <GL/glew.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <istream>
 #include <new>
 #include <streambuf>
@@ -67,8 +69,9 @@ public:
 private:
     pos_type seekoff(off_type offset, std::ios_base::seekdir from, std::ios_base::openmode) override
     {
-        const off_type base = from == std::ios_base::beg ? 0 : from == std::ios_base::cur ? gptr() - eback()
-                                                                                           : egptr() - eback();
+        const off_type base = from == std::ios_base::beg   ? 0
+                              : from == std::ios_base::cur ? gptr() - eback()
+                                                           : egptr() - eback();
         if (offset < -base || offset > (egptr() - eback()) - base)
             return pos_type(off_type(-1));
         setg(eback(), eback() + base + offset, egptr());
@@ -90,23 +93,23 @@ Image::Image()
 Image::Image(const std::string& path) : Image()
 {
     if (load(path))
-        std::cout << c_Loaded << Core::quotable(path) << c_LoadedEnd << std::endl;
+        Core::Messages::send(Core::MessageLevel::Info, Core::messageText(c_Loaded, Core::quotable(path), c_LoadedEnd));
     else
-        std::cout << c_LoadFailed << Core::quotable(path) << "\"" << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_LoadFailed, Core::quotable(path), "\""));
 }
 
 Image::Image(const std::string& name, const unsigned char* data, std::size_t size) : Image()
 {
     if (loadFromMemory(data, size, name))
-        std::cout << c_Loaded << name << c_LoadedEnd << std::endl;
+        Core::Messages::send(Core::MessageLevel::Info, Core::messageText(c_Loaded, Core::quotable(name), c_LoadedEnd));
     else
-        std::cout << c_LoadFailed << name << "\"" << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_LoadFailed, Core::quotable(name), "\""));
 }
 
 Image::Image(const Image& other)
     : m_IsReduced(false), m_Width(other.m_Width), m_ImageDepth(other.m_ImageDepth), m_Height(other.m_Height),
-      m_InternalFormat(other.m_InternalFormat), m_Id(0), m_Format(other.m_Format), m_Type(other.m_Type), m_Data(nullptr),
-      m_FromMalloc(false), m_UploadedOpaque(false)
+      m_InternalFormat(other.m_InternalFormat), m_Id(0), m_Format(other.m_Format), m_Type(other.m_Type),
+      m_Data(nullptr), m_FromMalloc(false), m_UploadedOpaque(false)
 {
     if (!other.m_Data)
         return;
@@ -126,7 +129,7 @@ bool Image::load(const std::string& path)
         return Reader::readPNGFile(path, this);
     if (contains(path, ".jpg") || contains(path, ".jpeg") || contains(path, ".JPG") || contains(path, ".JPEG"))
         return Reader::readJPEGFile(path, this);
-    std::cout << c_Unsupported << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_Unsupported));
     return false;
 }
 
@@ -143,7 +146,7 @@ bool Image::loadFromMemory(const unsigned char* data, std::size_t size, const st
         return Reader::readPNGStream(stream, this, name);
     if (startsWith(jpeg, sizeof jpeg))
         return Reader::readJPEGStream(stream, this, name);
-    std::cout << c_Unsupported << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_Unsupported));
     return false;
 }
 
@@ -267,7 +270,7 @@ void Image::initGL()
 void Image::reduceToLimit()
 {
     if (m_IsReduced) {
-        std::cout << c_AlreadyReduced << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_AlreadyReduced));
         return;
     }
     if (!m_Data)

@@ -1,9 +1,11 @@
 #include "rendering/Mesh.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <GL/gl.h>
 
 #include <cctype>
-#include <iostream>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -39,9 +41,11 @@ std::string extensionOf(const std::string& path)
 Mesh::Mesh(const std::string& path)
 {
     if (load(path))
-        std::cout << "Mesh File : \"" << Core::quotable(path) << "\" loaded." << std::endl;
+        Core::Messages::send(Core::MessageLevel::Info,
+                             Core::messageText("Mesh File : \"", Core::quotable(path), "\" loaded."));
     else
-        std::cout << "Couldn't load Mesh file : \"" << Core::quotable(path) << "\"" << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning,
+                             Core::messageText("Couldn't load Mesh file : \"", Core::quotable(path), "\""));
 }
 
 Mesh::Mesh() = default;
@@ -69,7 +73,7 @@ bool Mesh::load(const std::string& path)
         Reader::OBJReader reader;
         return reader.load(path, this);
     }
-    std::cout << c_Unsupported << std::endl;
+    Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_Unsupported));
     return false;
 }
 

@@ -4,7 +4,6 @@
 #include <GL/freeglut.h>
 
 #include <cstdlib>
-#include <iostream>
 
 #include "core/Board.h"
 #include "core/CallBackKeyboard.h"
@@ -12,6 +11,7 @@
 #include "core/Drawable.h"
 #include "core/ImageManager.h"
 #include "core/MeshManager.h"
+#include "core/Messages.h"
 #include "core/Object.h"
 #include "core/Square.h"
 #include "rendering/Animation.h"
@@ -36,6 +36,8 @@ namespace
 {
 // Set once the singleton is gone, so drawables destroyed later at exit do not reach it.
 bool g_RenderDestroyed = false;
+constexpr const char* c_OpenGLReady = "Initializing OpenGL :  OK";
+constexpr const char* c_GlewReady = "Initializing GLEW & Shader :  OK";
 } // namespace
 
 Render& Render::instance()
@@ -53,8 +55,7 @@ Render::Render()
     : m_FullScreen(false), m_Scale(0.0, 0.0, 0.0), m_Camera(new Camera), m_Board(nullptr), m_CameraSpeed(1.0f),
       m_DefaultLight(nullptr), m_ShaderAvailable(false), m_Shader(nullptr), m_NbDisplayList(0), m_DrawOnDemand(false),
       m_Moving(false), m_TitleDuePending(false), m_PollPending(false), m_PollIntervalMs(15.0),
-      m_ClearHighlightOffBoard(false), m_ClickedSquare(nullptr),
-      m_ClaimedKeys{}
+      m_ClearHighlightOffBoard(false), m_ClickedSquare(nullptr), m_ClaimedKeys{}
 {
     m_Camera->setIsFree(true);
 }
@@ -320,7 +321,6 @@ bool Render::openWindow()
 
 void Render::initGL()
 {
-    std::cout << "Initializing OpenGL : " << std::flush;
     const Vec2<unsigned int> size = getSize();
     glClearColor(0.1f, 0.1f, 0.1f, 0.0f);
     glViewport(0, 0, static_cast<GLsizei>(size.x()), static_cast<GLsizei>(size.y()));
@@ -371,14 +371,14 @@ void Render::initGL()
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    std::cout << " OK" << std::endl;
+    // Each step says so once it is done (one line each, as it was printed in two parts).
+    Core::Messages::send(Core::MessageLevel::Info, c_OpenGLReady);
 
     whiteDefaultTexture();
 
-    std::cout << "Initializing GLEW & Shader : " << std::flush;
     glewInit();
     m_ShaderAvailable = Shader::shaderIsAvailable();
-    std::cout << " OK" << std::endl;
+    Core::Messages::send(Core::MessageLevel::Info, c_GlewReady);
     if (m_Shader && m_ShaderAvailable) {
         // A program built by an earlier initGL may still be in use.
         Shader::unApply();

@@ -1,11 +1,13 @@
 #include "rendering/Shader.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <GL/glew.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <string>
 #include <string_view>
 #include <memory>
@@ -116,7 +118,7 @@ char* Shader::load(const std::string& path)
             text.reset();
     }
     if (!text) {
-        std::cout << c_CannotLoad << Core::quotable(path) << "\"" << std::endl;
+        Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_CannotLoad, Core::quotable(path), "\""));
         return nullptr;
     }
     // A file shortened while it was read ends where its bytes ended.
@@ -133,7 +135,9 @@ unsigned int Shader::compile(unsigned int type, const char* source, const std::s
     glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
     if (status == 1)
         return shader;
-    std::cerr << c_CannotCompile << Core::quotable(file) << "\" : " << std::endl << shaderLog(shader) << std::endl;
+    Core::Messages::send(Core::MessageLevel::Error,
+                         Core::messageText(c_CannotCompile, Core::quotable(file), "\" : ", "\n", shaderLog(shader)),
+                         true);
     glDeleteShader(shader);
     return 0;
 }
@@ -161,14 +165,17 @@ bool Shader::init()
     glGetProgramiv(m_Program, GL_LINK_STATUS, &linked);
     if (linked != GL_TRUE) {
         // A program that did not link would fail every draw and uniform; keep none.
-        std::cerr << c_CannotLink << Core::quotable(m_VertexFile) << "\" and \"" << Core::quotable(m_FragmentFile)
-                  << "\" : " << std::endl
-                  << programLog(m_Program) << std::endl;
+        Core::Messages::send(Core::MessageLevel::Error,
+                             Core::messageText(c_CannotLink, Core::quotable(m_VertexFile), "\" and \"",
+                                               Core::quotable(m_FragmentFile), "\" : ", "\n", programLog(m_Program)),
+                             true);
         release();
         return false;
     }
-    std::cout << c_Loaded << Core::quotable(m_VertexFile) << "\" loaded." << std::endl;
-    std::cout << c_Loaded << Core::quotable(m_FragmentFile) << "\" loaded." << std::endl;
+    Core::Messages::send(Core::MessageLevel::Info,
+                         Core::messageText(c_Loaded, Core::quotable(m_VertexFile), "\" loaded."));
+    Core::Messages::send(Core::MessageLevel::Info,
+                         Core::messageText(c_Loaded, Core::quotable(m_FragmentFile), "\" loaded."));
     if (std::strstr(fragmentText.get(), c_NoPictures))
         buildNoPictures(vertexText.get(), fragmentText.get());
     return true;
@@ -223,9 +230,11 @@ void Shader::buildNoPictures(const char* vertexText, const char* fragmentText)
         GLint linked = 0;
         glGetProgramiv(m_NoPicturesProgram, GL_LINK_STATUS, &linked);
         if (linked != GL_TRUE) {
-            std::cerr << c_CannotLink << Core::quotable(m_VertexFile) << "\" and \"" << Core::quotable(m_FragmentFile)
-                      << "\" with " << c_NoPictures << " : " << std::endl
-                      << programLog(m_NoPicturesProgram) << std::endl;
+            Core::Messages::send(Core::MessageLevel::Error,
+                                 Core::messageText(c_CannotLink, Core::quotable(m_VertexFile), "\" and \"",
+                                                   Core::quotable(m_FragmentFile), "\" with ", c_NoPictures, " : ",
+                                                   "\n", programLog(m_NoPicturesProgram)),
+                                 true);
             glDeleteProgram(m_NoPicturesProgram);
             m_NoPicturesProgram = 0;
         }
@@ -274,7 +283,9 @@ int Shader::getParameterHandle(const char* name)
 {
     const GLint location = glGetUniformLocationARB ? glGetUniformLocationARB(m_Program, name) : -1;
     if (location == -1) {
-        std::cerr << c_UnknownParameter << Core::quotable(name) << "\" unknown parameter..." << std::endl;
+        Core::Messages::send(Core::MessageLevel::Fatal,
+                             Core::messageText(c_UnknownParameter, Core::quotable(name), "\" unknown parameter..."),
+                             true);
         std::exit(1);
     }
     return location;

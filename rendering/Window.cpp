@@ -1,5 +1,8 @@
 #include "rendering/Window.h"
 
+#include "core/MessageText.h"
+#include "core/Messages.h"
+
 #include <GL/freeglut.h>
 #include <GL/glx.h>
 #include <malloc.h>
@@ -11,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <thread>
 #include <vector>
 
@@ -110,12 +112,16 @@ bool Window::isOpen() const
 bool Window::open(const std::string& title, bool fullScreen)
 {
     if (glutGet(GLUT_INIT_STATE)) {
-        std::cerr << "The window is already open: one window per process." << std::endl;
+        Core::Messages::send(Core::MessageLevel::Error,
+                             Core::messageText("The window is already open: one window per process."), true);
         return false;
     }
     // glutInit ends the process with a terse message when there is no display; say why.
     if (!*displayName()) {
-        std::cerr << "Cannot open the X display \"\": a window needs a graphical session (set DISPLAY)." << std::endl;
+        Core::Messages::send(
+            Core::MessageLevel::Error,
+            Core::messageText("Cannot open the X display \"\": a window needs a graphical session (set DISPLAY)."),
+            true);
         return false;
     }
     keepFreedMemoryForTheDriver();
@@ -127,17 +133,23 @@ bool Window::open(const std::string& title, bool fullScreen)
     if (setjmp(g_GlutInitFailed) != 0) {
         glutInitErrorFunc(nullptr);
         if (startsWith(g_GlutMessage, "OpenGL GLX extension not supported")) {
-            std::cerr << "Cannot open a window on the X display \"" << Core::quotable(displayName())
-                      << "\": the server has no OpenGL (GLX) extension." << std::endl;
+            Core::Messages::send(Core::MessageLevel::Error,
+                                 Core::messageText("Cannot open a window on the X display \"",
+                                                   Core::quotable(displayName()),
+                                                   "\": the server has no OpenGL (GLX) extension."),
+                                 true);
             return false;
         }
         if (!startsWith(g_GlutMessage, "failed to open display")) {
-            std::cerr << "Cannot open a window: " << Core::quotable(g_GlutMessage) << std::endl;
+            Core::Messages::send(Core::MessageLevel::Error,
+                                 Core::messageText("Cannot open a window: ", Core::quotable(g_GlutMessage)), true);
             return false;
         }
         if (++attempt >= c_ConnectAttempts) {
-            std::cerr << "Cannot open the X display \"" << Core::quotable(displayName())
-                      << "\": a window needs a graphical session (set DISPLAY)." << std::endl;
+            Core::Messages::send(Core::MessageLevel::Error,
+                                 Core::messageText("Cannot open the X display \"", Core::quotable(displayName()),
+                                                   "\": a window needs a graphical session (set DISPLAY)."),
+                                 true);
             return false;
         }
         std::this_thread::sleep_for(c_ConnectPause);

@@ -86,12 +86,13 @@ TEST(GLTFReaderTest, ReadsPositionsNormalsTextureCoordinatesAndBaseColourUnderTh
     TestSupport::FakeTextures textures;
     Quad quad;
     const int picture = quad.model.view(std::vector<std::uint8_t>{0x89, 'P', 'N', 'G'});
-    const std::string rest =
-        "\"scene\":0,\"scenes\":[{\"nodes\":[0]}],"
-        "\"nodes\":[{\"mesh\":0,\"translation\":[1,2,3],\"scale\":[2,2,2]}],"
-        "\"meshes\":[{\"primitives\":[" + quad.primitive(",\"material\":0") + "]}],"
-        "\"materials\":[{\"pbrMetallicRoughness\":{\"baseColorFactor\":[0.2,0.4,0.6,0.8],"
-        "\"baseColorTexture\":{\"index\":0}}}],\"textures\":[{\"source\":0}],";
+    const std::string rest = "\"scene\":0,\"scenes\":[{\"nodes\":[0]}],"
+                             "\"nodes\":[{\"mesh\":0,\"translation\":[1,2,3],\"scale\":[2,2,2]}],"
+                             "\"meshes\":[{\"primitives\":[" +
+                             quad.primitive(",\"material\":0") +
+                             "]}],"
+                             "\"materials\":[{\"pbrMetallicRoughness\":{\"baseColorFactor\":[0.2,0.4,0.6,0.8],"
+                             "\"baseColorTexture\":{\"index\":0}}}],\"textures\":[{\"source\":0}],";
     // The same model with its buffer and picture beside it, inside the JSON, and binary.
     TestSupport::writeFile(dir.path("quad.bin"), quad.model.bytes());
     TestSupport::writeFile(dir.path("quad.gltf"),
@@ -144,11 +145,15 @@ TEST(GLTFReaderTest, ComputesFlatNormalsAndTurnsStripsFansAndLinesIntoFacesOfThe
     GLTFModel model;
     const int position = model.floats({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1}, "VEC3");
     const std::string attributes = "{\"POSITION\":" + std::to_string(position) + "}";
-    TestSupport::writeFile(dir.path("m.gltf"),
-                           model.gltf("", "\"nodes\":[{\"mesh\":0}],\"meshes\":[{\"primitives\":["
-                                          "{\"attributes\":" + attributes + ",\"mode\":5},"
-                                          "{\"attributes\":" + attributes + ",\"mode\":6},"
-                                          "{\"attributes\":" + attributes + ",\"mode\":2}]}]"));
+    TestSupport::writeFile(dir.path("m.gltf"), model.gltf("", "\"nodes\":[{\"mesh\":0}],\"meshes\":[{\"primitives\":["
+                                                              "{\"attributes\":" +
+                                                                  attributes +
+                                                                  ",\"mode\":5},"
+                                                                  "{\"attributes\":" +
+                                                                  attributes +
+                                                                  ",\"mode\":6},"
+                                                                  "{\"attributes\":" +
+                                                                  attributes + ",\"mode\":2}]}]"));
     const auto mesh = loadMesh(dir.path("m.gltf"));
     ASSERT_EQ(mesh->getGeometries().size(), 3u);
     const auto faces = facesOf(*mesh);
@@ -192,7 +197,8 @@ TEST(GLTFReaderTest, ShowsEachNodesMeshOnceWithItsTransformMirroredFacesTurnedBa
         model.gltf("", "\"scene\":0,\"scenes\":[{\"nodes\":[0,0]}],\"nodes\":["
                        "{\"mesh\":0,\"children\":[1,2]},{\"mesh\":0,\"translation\":[10,0,0],\"children\":[0,1]},"
                        "{\"mesh\":0,\"scale\":[-1,1,1]},{\"mesh\":0,\"translation\":[0,50,0]}],"
-                       "\"meshes\":[" + mesh0 + "]"));
+                       "\"meshes\":[" +
+                           mesh0 + "]"));
     std::string output;
     const auto mesh = loadMesh(dir.path("m.gltf"), &output);
     const auto faces = facesOf(*mesh);
@@ -221,8 +227,8 @@ TEST(GLTFReaderTest, SplitsPrimitivesOfMoreThan65536VerticesKeepingEveryFace)
     const int index = model.accessor(model.view(indices), 5125, indices.size(), "SCALAR");
     TestSupport::writeFile(dir.path("m.glb"),
                            model.glb("\"nodes\":[{\"mesh\":0}],\"meshes\":[{\"primitives\":[{\"attributes\":"
-                                     "{\"POSITION\":" + std::to_string(position) + "},\"indices\":" +
-                                     std::to_string(index) + "}]}]"));
+                                     "{\"POSITION\":" +
+                                     std::to_string(position) + "},\"indices\":" + std::to_string(index) + "}]}]"));
     const auto mesh = loadMesh(dir.path("m.glb"));
     ASSERT_EQ(mesh->getGeometries().size(), 2u);
     for (const Geometry* g : mesh->getGeometries()) {
@@ -271,11 +277,13 @@ TEST(GLTFReaderTest, RefusesBrokenAndHostileFilesWithOneLineAndAnEmptyMesh)
         {"huge-count.gltf",
          withAccessor("{\"bufferView\":0,\"componentType\":5126,\"count\":1099511627776,\"type\":\"VEC3\"}"),
          "outside its buffer"},
-        {"stride.gltf", withAccessor("{\"bufferView\":0,\"componentType\":5126,\"count\":1,\"type\":\"VEC3\"}",
-                                     "{\"buffer\":0,\"byteLength\":36,\"byteStride\":4}"),
+        {"stride.gltf",
+         withAccessor("{\"bufferView\":0,\"componentType\":5126,\"count\":1,\"type\":\"VEC3\"}",
+                      "{\"buffer\":0,\"byteLength\":36,\"byteStride\":4}"),
          "outside its buffer"},
-        {"view-offset.gltf", withAccessor("{\"bufferView\":0,\"componentType\":5126,\"count\":1,\"type\":\"VEC3\"}",
-                                          "{\"buffer\":0,\"byteOffset\":18446744073709551610,\"byteLength\":12}"),
+        {"view-offset.gltf",
+         withAccessor("{\"bufferView\":0,\"componentType\":5126,\"count\":1,\"type\":\"VEC3\"}",
+                      "{\"buffer\":0,\"byteOffset\":18446744073709551610,\"byteLength\":12}"),
          ""},
         {"sparse.gltf",
          withAccessor("{\"bufferView\":0,\"componentType\":5126,\"count\":3,\"type\":\"VEC3\",\"sparse\":{\"count\":1,"
@@ -287,10 +295,12 @@ TEST(GLTFReaderTest, RefusesBrokenAndHostileFilesWithOneLineAndAnEmptyMesh)
                               model.bytes()),
          "more than one buffer in the binary chunk"},
         {"picture-outside.gltf",
-         model.gltf("", shown + attributes + "}]}],\"images\":[{\"bufferView\":0}],\"bufferViews\":[{\"buffer\":0,"
-                        "\"byteOffset\":30,\"byteLength\":30}]"),
+         model.gltf("", shown + attributes +
+                            "}]}],\"images\":[{\"bufferView\":0}],\"bufferViews\":[{\"buffer\":0,"
+                            "\"byteOffset\":30,\"byteLength\":30}]"),
          "image 0 lies outside its buffer"},
-        {"extension.gltf", model.gltf("", shown + attributes + "}]}],\"extensionsRequired\":[\"KHR_draco_mesh_compression\"]"),
+        {"extension.gltf",
+         model.gltf("", shown + attributes + "}]}],\"extensionsRequired\":[\"KHR_draco_mesh_compression\"]"),
          "it needs the extension KHR_draco_mesh_compression"},
         {"no-mesh.gltf", model.gltf("", "\"nodes\":[{\"mesh\":7}]"), "mesh 7 does not exist"},
         {"fifo.gltf", model.gltf("fifo.bin", shown + attributes + "}]}]"), ""},
@@ -299,12 +309,13 @@ TEST(GLTFReaderTest, RefusesBrokenAndHostileFilesWithOneLineAndAnEmptyMesh)
          "\"byteLength\":36}]}",
          "is named twice"},
         {"signed-indices.gltf",
-         model.gltf("", shown + attributes + ",\"indices\":1}]}],\"accessors\":[{\"bufferView\":0,"
-                        "\"componentType\":5126,\"count\":3,\"type\":\"VEC3\"},{\"bufferView\":0,"
-                        "\"componentType\":5122,\"count\":3,\"type\":\"SCALAR\"}]"),
+         model.gltf("", shown + attributes +
+                            ",\"indices\":1}]}],\"accessors\":[{\"bufferView\":0,"
+                            "\"componentType\":5126,\"count\":3,\"type\":\"VEC3\"},{\"bufferView\":0,"
+                            "\"componentType\":5122,\"count\":3,\"type\":\"SCALAR\"}]"),
          "accessor 1 has the wrong type"},
-        {"float-indices.gltf",
-         model.gltf("", shown + attributes + ",\"indices\":" + std::to_string(position) + "}]}]"), "wrong type"},
+        {"float-indices.gltf", model.gltf("", shown + attributes + ",\"indices\":" + std::to_string(position) + "}]}]"),
+         "wrong type"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -318,7 +329,8 @@ TEST(GLTFReaderTest, RefusesBrokenAndHostileFilesWithOneLineAndAnEmptyMesh)
         EXPECT_EQ(output.compare(line, start.size(), start), 0) << output;
         EXPECT_NE(output.find(c.why), std::string::npos) << output;
         EXPECT_NE(output.find("\nCouldn't load Mesh file : \"" + dir.path(c.name) + "\"\n"), std::string::npos);
-        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), output.find("File refused") == std::string::npos ? 2 : 3)
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'),
+                  output.find("File refused") == std::string::npos ? 2 : 3)
             << output;
     }
 }
@@ -334,10 +346,11 @@ TEST(GLTFReaderTest, LeavesOutFacesNamingMissingVerticesAndRepeatsMeshesOnlyWith
     std::string nodes;
     for (int n = 0; n < 1000; ++n)
         nodes += std::string(n ? "," : "") + "{\"mesh\":0}";
-    TestSupport::writeFile(dir.path("m.gltf"),
-                           model.gltf("", "\"nodes\":[" + nodes + "],\"meshes\":[{\"primitives\":[{\"attributes\":"
-                                          "{\"POSITION\":" + std::to_string(position) + "},\"indices\":" +
-                                          std::to_string(index) + "}]}]"));
+    TestSupport::writeFile(dir.path("m.gltf"), model.gltf("", "\"nodes\":[" + nodes +
+                                                                  "],\"meshes\":[{\"primitives\":[{\"attributes\":"
+                                                                  "{\"POSITION\":" +
+                                                                  std::to_string(position) +
+                                                                  "},\"indices\":" + std::to_string(index) + "}]}]"));
     std::string output;
     const auto mesh = loadMesh(dir.path("m.gltf"), &output);
     // Each copy costs 3,000 vertices and 6 indices: 4 x 3,006 + 262,144 allow 91 copies.
@@ -362,8 +375,9 @@ TEST(GLTFReaderTest, MeshChoosesItsReaderByTheFileNameInAnyLetterCase)
     }
     std::string output;
     loadMesh(dir.path("model.gltf.txt"), &output);
-    EXPECT_EQ(output, "Unsupported format ... (supported format : ASE / GLTF / GLB / OBJ)\nCouldn't load Mesh file : \"" +
-                          dir.path("model.gltf.txt") + "\"\n");
+    EXPECT_EQ(output,
+              "Unsupported format ... (supported format : ASE / GLTF / GLB / OBJ)\nCouldn't load Mesh file : \"" +
+                  dir.path("model.gltf.txt") + "\"\n");
 }
 
 } // namespace

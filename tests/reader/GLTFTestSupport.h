@@ -32,9 +32,9 @@ public:
     // unsigned int, 5121 unsigned byte.
     int accessor(int view, int componentType, std::size_t count, const std::string& type, const std::string& more = "")
     {
-        m_Accessors.push_back("{\"bufferView\":" + std::to_string(view) + ",\"componentType\":" +
-                              std::to_string(componentType) + ",\"count\":" + std::to_string(count) +
-                              ",\"type\":\"" + type + "\"" + more + "}");
+        m_Accessors.push_back("{\"bufferView\":" + std::to_string(view) +
+                              ",\"componentType\":" + std::to_string(componentType) +
+                              ",\"count\":" + std::to_string(count) + ",\"type\":\"" + type + "\"" + more + "}");
         return static_cast<int>(m_Accessors.size() - 1);
     }
     // A view and accessor of floats, `type` "VEC2" or "VEC3".
@@ -43,7 +43,10 @@ public:
         const std::size_t width = type == "VEC2" ? 2 : 3;
         return accessor(view(values), 5126, values.size() / width, type);
     }
-    int indices(const std::vector<std::uint16_t>& values) { return accessor(view(values), 5123, values.size(), "SCALAR"); }
+    int indices(const std::vector<std::uint16_t>& values)
+    {
+        return accessor(view(values), 5123, values.size(), "SCALAR");
+    }
 
     const std::string& bytes() const { return m_Buffer; }
     // The JSON text, with the buffer in the file `bufferUri` (or a data URI when it is

@@ -156,8 +156,8 @@ TEST(OBJReaderTest, LeavesOutFacesNamingMissingVerticesAndRefusesMaterialFilesTh
     EXPECT_EQ(output, "File refused : \"" + dir.path("pipe.mtl") + "\" is a FIFO (named pipe), not a regular file.\n" +
                           "File refused : \"" + dir.path("folder.mtl") + "\" is a directory, not a regular file.\n" +
                           "[OBJReader]> \"" + dir.path("m.obj") +
-                          "\" : 4 faces naming a vertex the file does not have were left out.\n" +
-                          "Mesh File : \"" + dir.path("m.obj") + "\" loaded.\n");
+                          "\" : 4 faces naming a vertex the file does not have were left out.\n" + "Mesh File : \"" +
+                          dir.path("m.obj") + "\" loaded.\n");
     ASSERT_EQ(mesh->getGeometries().size(), 1u);
     const Primitive& p = *mesh->getGeometries()[0]->getPrimitives().at(0);
     EXPECT_EQ(p.getVertexIndicesArray().size(), 3u);

@@ -82,16 +82,19 @@ TEST_F(ModelGLTest, GLTFModelsShowTheirBaseColourAndTheirPictureTheRightWayUp)
     const int indices = model.indices({0, 1, 2, 0, 2, 3});
     const int image = model.view(std::vector<char>(png.begin(), png.end()));
     const std::string i = std::to_string(indices);
-    TestSupport::writeFile(
-        dir.path("squares.glb"),
-        model.glb("\"nodes\":[{\"mesh\":0}],\"meshes\":[{\"primitives\":["
-                  "{\"attributes\":{\"POSITION\":" + std::to_string(red) + "},\"indices\":" + i + ",\"material\":0},"
-                  "{\"attributes\":{\"POSITION\":" + std::to_string(textured) + ",\"TEXCOORD_0\":" +
-                  std::to_string(texCoords) + "},\"indices\":" + i + ",\"material\":1}]}],"
-                  "\"materials\":[{\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,0,0,1]}},"
-                  "{\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}],"
-                  "\"textures\":[{\"source\":0}],\"images\":[{\"bufferView\":" + std::to_string(image) +
-                  ",\"mimeType\":\"image/png\"}]"));
+    TestSupport::writeFile(dir.path("squares.glb"),
+                           model.glb("\"nodes\":[{\"mesh\":0}],\"meshes\":[{\"primitives\":["
+                                     "{\"attributes\":{\"POSITION\":" +
+                                     std::to_string(red) + "},\"indices\":" + i +
+                                     ",\"material\":0},"
+                                     "{\"attributes\":{\"POSITION\":" +
+                                     std::to_string(textured) + ",\"TEXCOORD_0\":" + std::to_string(texCoords) +
+                                     "},\"indices\":" + i +
+                                     ",\"material\":1}]}],"
+                                     "\"materials\":[{\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,0,0,1]}},"
+                                     "{\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}],"
+                                     "\"textures\":[{\"source\":0}],\"images\":[{\"bufferView\":" +
+                                     std::to_string(image) + ",\"mimeType\":\"image/png\"}]"));
     TestSupport::CapturedOutput captured;
     Rendering::Mesh mesh(dir.path("squares.glb"));
     EXPECT_EQ(captured.text(), "Image File : \"" + dir.path("squares.glb") + "#image0\" loaded.\nMesh File : \"" +

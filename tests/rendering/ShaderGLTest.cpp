@@ -1,4 +1,10 @@
+#include <iostream>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/Messages.h"
 
 #include "rendering/Shader.h"
 #include "support/GLTest.h"
@@ -105,9 +111,9 @@ TEST_F(ShaderGLTest, UnreadableSourceIsReportedAndBuildsNothing)
     EXPECT_EQ(Shader::load(folder), nullptr);
     Shader shader(missing, write("ok.frag", c_Fragment));
     EXPECT_FALSE(shader.init());
-    EXPECT_EQ(GetCapturedStdout(),
-              "File refused : \"" + folder + "\" is a directory, not a regular file.\nCouldn't find/load Shader : \"" +
-                  folder + "\"\nCouldn't find/load Shader : \"" + missing + "\"\n");
+    EXPECT_EQ(GetCapturedStdout(), "File refused : \"" + folder +
+                                       "\" is a directory, not a regular file.\nCouldn't find/load Shader : \"" +
+                                       folder + "\"\nCouldn't find/load Shader : \"" + missing + "\"\n");
     EXPECT_EQ(shader.getVertexShader() | shader.getFragmentShader() | shader.getProgram(), 0u);
     const std::unique_ptr<char[]> empty(Shader::load(write("empty.frag", "")));
     ASSERT_NE(empty, nullptr);
@@ -238,4 +244,36 @@ void main()
     used.insert(used.find("void main"), "uniform float tint;\n");
     used.insert(used.find(";\n#endif"), " * tint");
     EXPECT_FALSE(build(vertex, used.c_str())->hasNoPicturesProgram());
+}
+
+// With a sink, the reports that go to standard error, the start-up lines and the uniform
+// stop reach the sink with their levels, and nothing is printed.
+TEST_F(ShaderGLTest, ReportsStartUpLinesAndTheUniformStopReachTheSink)
+{
+    std::vector<std::pair<Core::MessageLevel, std::string>> received;
+    const Core::Messages::Sink before = Core::Messages::setSink(
+        [&received](Core::MessageLevel level, const std::string& text) { received.emplace_back(level, text); });
+    auto shader = build(c_Broken, c_Fragment);
+    const std::string startUp = TestSupport::GLTest::startUp();
+    Core::Messages::setSink(before);
+    EXPECT_EQ(m_Out + m_Err + startUp, "");
+    ASSERT_EQ(received.size(), 3u);
+    EXPECT_EQ(received[0].first, Core::MessageLevel::Error);
+    EXPECT_EQ(received[0].second.rfind("Can't compile shader \"" + shader->getVertexFile() + "\" : \n", 0), 0u);
+    EXPECT_EQ(received[1], std::make_pair(Core::MessageLevel::Info, std::string("Initializing OpenGL :  OK")));
+    EXPECT_EQ(received[2], std::make_pair(Core::MessageLevel::Info, std::string("Initializing GLEW & Shader :  OK")));
+    // Printed, the start-up lines read as they always did.
+    EXPECT_EQ(TestSupport::GLTest::startUp(), "Initializing OpenGL :  OK\nInitializing GLEW & Shader :  OK\n");
+
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Core::Messages::setSink([](Core::MessageLevel level, const std::string& text) {
+                std::cerr << "sink " << static_cast<int>(level) << ": " << text << std::endl;
+            });
+            auto linked = build(c_Vertex, c_Fragment);
+            linked->apply();
+            linked->setParameter1f("nothing", 1.0f);
+        },
+        ::testing::ExitedWithCode(1), "sink 3: ERROR: \"nothing\" unknown parameter\\.\\.\\.");
 }
