@@ -1,17 +1,20 @@
-// Shows the ASE model named on the command line as its author made it: in its materials'
-// colours, standing up, framed to about two thirds of the window, with the camera
-// orbiting its centre. A file written by the usual modelling package (it starts with
-// "*3DSMAX_ASCIIEXPORT") is taken as Z-up, any other as Y-up.
+// Shows the model named on the command line (ASE, glTF 2.0 as .gltf or .glb, or Wavefront
+// OBJ) as its author made it: in its materials' colours, standing up, framed to about two
+// thirds of the window, with the camera orbiting its centre. glTF and OBJ models are Y-up;
+// an ASE file written by the usual modelling package (it starts with "*3DSMAX_ASCIIEXPORT")
+// is taken as Z-up, any other as Y-up.
 // Keys: right-drag or z s q d turn around the model, a and e move away and closer,
 // u switches between Z-up and Y-up, b shows or hides the bounding box, l and p wire frame
 // or filled, Escape quits.
-// Usage: model_viewer MODEL.ASE
+// Usage: model_viewer MODEL.ASE|MODEL.gltf|MODEL.glb|MODEL.obj
 // TESSELLON_FRAMES=N ends the program after N frames (the tests use it).
 #include <GL/gl.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -21,7 +24,6 @@
 #include "core/MeshManager.h"
 #include "core/Object.h"
 #include "core/Square.h"
-#include "reader/InputFile.h"
 #include "rendering/Camera.h"
 #include "rendering/Geometry.h"
 #include "rendering/HUD.h"
@@ -41,15 +43,17 @@ constexpr double c_SphereShare = 0.8;
 // First word of the files the usual modelling package writes, which are Z-up.
 constexpr char c_ZUpSignature[] = "*3DSMAX_ASCIIEXPORT";
 
-// The export's first word, read through the engine's opener (a FIFO is refused, not waited
-// on); a UTF-16 file is read by its low bytes, so its byte-order mark and zero bytes drop out.
+// The export's first word (only a regular file is opened: a FIFO would make the viewer
+// wait); a UTF-16 file is read by its low bytes, so its byte-order mark and zero bytes drop out.
 Rendering::Mesh::UpAxis detectUpAxis(const std::string& file)
 {
-    Reader::InputFile in(file);
-    char head[128];
-    std::size_t filled = 0;
-    if (!in.isOpen() || !in.read(head, sizeof head, filled))
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error))
         return Rendering::Mesh::UpAxis::Y;
+    std::ifstream in(file, std::ios::binary);
+    char head[128];
+    in.read(head, sizeof head);
+    const std::size_t filled = static_cast<std::size_t>(in.gcount());
     std::string text;
     for (std::size_t i = 0; i < filled; ++i) {
         const unsigned char c = static_cast<unsigned char>(head[i]);
@@ -167,14 +171,16 @@ private:
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::cerr << "Usage: model_viewer MODEL.ASE" << std::endl;
+        std::cerr << "Usage: model_viewer MODEL.ASE|MODEL.gltf|MODEL.glb|MODEL.obj" << std::endl;
         return 2;
     }
     const std::string file = argv[1];
 
     Rendering::Mesh* mesh = nullptr;
     Core::MeshManager::instance().addMesh(file, mesh);
-    if (!mesh->getGeometries().empty())
+    // The readers of glTF and OBJ know their up axis; an ASE file is looked at.
+    const bool ase = file.find(".ase") != std::string::npos || file.find(".ASE") != std::string::npos;
+    if (ase && !mesh->getGeometries().empty())
         mesh->setUpAxis(detectUpAxis(file));
 
     // Pieces stand on squares of a board: here a square of no size at the origin, on a

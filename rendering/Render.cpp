@@ -18,7 +18,12 @@
 #include "rendering/Camera.h"
 #include "rendering/HUD.h"
 #include "rendering/Light.h"
+#include "rendering/DrawableRegistry.h"
+#include "rendering/FrameClock.h"
+#include "rendering/Picker.h"
 #include "rendering/Poller.h"
+#include "rendering/Registry.h"
+#include "rendering/Window.h"
 #include "rendering/Shader.h"
 
 float rot = 0.0f;
@@ -40,6 +45,59 @@ constexpr const char* c_OpenGLReady = "Initializing OpenGL :  OK";
 constexpr const char* c_GlewReady = "Initializing GLEW & Shader :  OK";
 } // namespace
 
+struct Render::Parts
+{
+    Window window;
+    Picker picker;
+    FrameClock clock;
+    Registry<Animation> animations;
+    Registry<Poller> pollers;
+    Registry<HUD> huds;
+    Registry<Core::CallBackPicking> callBacksPicking;
+    Registry<Core::CallBackKeyboard> callBacksKeyboard;
+    DrawableRegistry drawables;
+};
+
+bool Render::hasAnimation(const Animation* animation) const
+{
+    return m_Parts->animations.contains(animation);
+}
+
+bool Render::hasPoller(const Poller* poller) const
+{
+    return m_Parts->pollers.contains(poller);
+}
+
+const FrameClock& Render::getFrameClock() const
+{
+    return m_Parts->clock;
+}
+
+Vec2<unsigned int> Render::getSize() const
+{
+    return m_Parts->window.getSize();
+}
+
+void Render::setSize(unsigned int width, unsigned int height)
+{
+    m_Parts->window.setSize(width, height);
+}
+
+void Render::pushBackHUD(HUD* hud)
+{
+    m_Parts->huds.add(hud);
+}
+
+const std::vector<Core::CallBackPicking*>& Render::getCallBacksPicking() const
+{
+    return m_Parts->callBacksPicking.elements();
+}
+
+std::vector<Core::CallBackKeyboard*>& Render::getCallBacksKeyboard()
+{
+    return m_Parts->callBacksKeyboard.elements();
+}
+
 Render& Render::instance()
 {
     static Render _instance;
@@ -52,10 +110,10 @@ Render* Render::existing()
 }
 
 Render::Render()
-    : m_FullScreen(false), m_Scale(0.0, 0.0, 0.0), m_Camera(new Camera), m_Board(nullptr), m_CameraSpeed(1.0f),
-      m_DefaultLight(nullptr), m_ShaderAvailable(false), m_Shader(nullptr), m_NbDisplayList(0), m_DrawOnDemand(false),
-      m_Moving(false), m_TitleDuePending(false), m_PollPending(false), m_PollIntervalMs(15.0),
-      m_ClearHighlightOffBoard(false), m_ClickedSquare(nullptr), m_ClaimedKeys{}
+    : m_Parts(std::make_unique<Parts>()), m_FullScreen(false), m_Scale(0.0, 0.0, 0.0), m_Camera(new Camera),
+      m_Board(nullptr), m_CameraSpeed(1.0f), m_DefaultLight(nullptr), m_ShaderAvailable(false), m_Shader(nullptr),
+      m_NbDisplayList(0), m_DrawOnDemand(false), m_Moving(false), m_TitleDuePending(false), m_PollPending(false),
+      m_PollIntervalMs(15.0), m_ClearHighlightOffBoard(false), m_ClickedSquare(nullptr), m_ClaimedKeys{}
 {
     m_Camera->setIsFree(true);
 }
@@ -81,7 +139,7 @@ void Render::loop()
     // Animations move the scene to this frame's time first.
     const double now = FrameClock::now();
     bool animating = false;
-    m_Animations.deliver([&](Animation* animation) { animating = animation->animate(now) || animating; });
+    m_Parts->animations.deliver([&](Animation* animation) { animating = animation->animate(now) || animating; });
 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     // Both passes draw under the scene's scale and the board's shown angle.
@@ -97,7 +155,7 @@ void Render::loop()
         pickUnderPointer();
 
     // The overlay before the scene: the elements registered when the frame began.
-    m_HUDs.deliver([](HUD* hud) { hud->draw(); });
+    m_Parts->huds.deliver([](HUD* hud) { hud->draw(); });
 
     if (hasShaderAvailable())
         m_Shader->apply();
@@ -107,7 +165,7 @@ void Render::loop()
         m_Board->drawOpaqueFirst();
 
     glPopMatrix();
-    m_Window.swapBuffers();
+    m_Parts->window.swapBuffers();
 
     countFrame(now);
     turnBoard();
@@ -116,14 +174,14 @@ void Render::loop()
     // when something asks for it.
     m_Moving = animating || (m_Board && rot != m_Board->getOrientation());
     if (m_DrawOnDemand && m_Moving)
-        m_Window.requestFrame();
+        m_Parts->window.requestFrame();
     keepTitleCurrent();
 }
 
 void Render::keepTitleCurrent()
 {
     if (m_DrawOnDemand && !m_TitleDuePending)
-        m_TitleDuePending = m_Window.callIn(m_Clock.nextReportMs() - FrameClock::now(), titleDue);
+        m_TitleDuePending = m_Parts->window.callIn(m_Parts->clock.nextReportMs() - FrameClock::now(), titleDue);
 }
 
 void Render::titleDue()
@@ -131,7 +189,7 @@ void Render::titleDue()
     Render& render = instance();
     render.m_TitleDuePending = false;
     unsigned int frames = 0;
-    if (render.m_Clock.report(FrameClock::now(), frames))
+    if (render.m_Parts->clock.report(FrameClock::now(), frames))
         render.showFrameCount(frames);
     render.keepTitleCurrent();
 }
@@ -139,13 +197,13 @@ void Render::titleDue()
 void Render::countFrame(double nowMs)
 {
     unsigned int frames = 0;
-    if (m_Clock.countFrame(nowMs, frames))
+    if (m_Parts->clock.countFrame(nowMs, frames))
         showFrameCount(frames);
 }
 
 void Render::showFrameCount(unsigned int frames)
 {
-    m_Window.setTitle(m_Title + " - " + std::to_string(frames) + " FPS");
+    m_Parts->window.setTitle(m_Title + " - " + std::to_string(frames) + " FPS");
 }
 
 void Render::turnBoard()
@@ -172,7 +230,7 @@ void Render::applySceneTransform() const
 
 bool Render::pickIsStale() const
 {
-    return m_Picker.isStale(mouseX, mouseY, *m_Camera, m_Board, m_CallBacksPicking.elements());
+    return m_Parts->picker.isStale(mouseX, mouseY, *m_Camera, m_Board, m_Parts->callBacksPicking.elements());
 }
 
 void Render::pickUnderPointer()
@@ -187,17 +245,17 @@ void Render::pickUnderPointer()
     m_Board->draw();
     stopPicking();
     glPopAttrib();
-    m_Picker.markFresh(mouseX, mouseY, *m_Camera, m_Board, m_CallBacksPicking.elements());
+    m_Parts->picker.markFresh(mouseX, mouseY, *m_Camera, m_Board, m_Parts->callBacksPicking.elements());
 }
 
 void Render::startPicking(int x, int y)
 {
-    m_Picker.begin(x, y, *m_Camera);
+    m_Parts->picker.begin(x, y, *m_Camera);
 }
 
 void Render::stopPicking()
 {
-    const int hits = m_Picker.end();
+    const int hits = m_Parts->picker.end();
     if (hits != 0)
         processHits(hits);
     else if (m_ClearHighlightOffBoard && m_Board)
@@ -227,7 +285,7 @@ void Render::processHits(int hits)
 void Render::publishSquare(Core::Square* square)
 {
     m_Board->autoHighlight(square);
-    for (Core::CallBackPicking* callback : m_CallBacksPicking.elements())
+    for (Core::CallBackPicking* callback : m_Parts->callBacksPicking.elements())
         callback->setPickedSquare(square);
 }
 
@@ -237,7 +295,7 @@ void Render::updatePicking()
         return;
     // The click chooses what is under the pointer now, even when no frame was drawn since
     // the pointer or the scene moved.
-    if (m_Window.isOpen()) {
+    if (m_Parts->window.isOpen()) {
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         applySceneTransform();
@@ -250,7 +308,7 @@ void Render::updatePicking()
         return;
     // The click goes no further once its square is destroyed.
     m_ClickedSquare = square;
-    m_CallBacksPicking.deliver([this](Core::CallBackPicking* callback) {
+    m_Parts->callBacksPicking.deliver([this](Core::CallBackPicking* callback) {
         if (!m_ClickedSquare)
             return;
         callback->setPickedSquare(m_ClickedSquare);
@@ -261,7 +319,7 @@ void Render::updatePicking()
 
 void Render::forwardKey(unsigned char key, int x, int y)
 {
-    m_CallBacksKeyboard.deliver([&](Core::CallBackKeyboard* callback) {
+    m_Parts->callBacksKeyboard.deliver([&](Core::CallBackKeyboard* callback) {
         callback->setKeyboardEvent(key, x, y);
         callback->update();
     });
@@ -269,7 +327,7 @@ void Render::forwardKey(unsigned char key, int x, int y)
 
 void Render::forwardSpecialKey(int key, int x, int y)
 {
-    m_CallBacksKeyboard.deliver([&](Core::CallBackKeyboard* callback) { callback->specialKey(key, x, y); });
+    m_Parts->callBacksKeyboard.deliver([&](Core::CallBackKeyboard* callback) { callback->specialKey(key, x, y); });
 }
 
 void Render::quit()
@@ -290,20 +348,20 @@ bool Render::run()
         return false;
     initGL();
     installCallbacks();
-    m_Window.mainLoop();
+    m_Parts->window.mainLoop();
     return true;
 }
 
 void Render::installCallbacks()
 {
-    m_Window.installCallbacks(drawFrame, !m_DrawOnDemand);
+    m_Parts->window.installCallbacks(drawFrame, !m_DrawOnDemand);
     keepPolling();
 }
 
 void Render::setDrawOnDemand(bool onDemand)
 {
     m_DrawOnDemand = onDemand;
-    m_Window.setContinuous(!onDemand);
+    m_Parts->window.setContinuous(!onDemand);
     requestRedraw();
     keepTitleCurrent();
 }
@@ -311,12 +369,12 @@ void Render::setDrawOnDemand(bool onDemand)
 void Render::requestRedraw()
 {
     if (m_DrawOnDemand)
-        m_Window.requestFrame();
+        m_Parts->window.requestFrame();
 }
 
 bool Render::openWindow()
 {
-    return m_Window.open(m_Title, m_FullScreen);
+    return m_Parts->window.open(m_Title, m_FullScreen);
 }
 
 void Render::initGL()
@@ -428,33 +486,33 @@ void Render::removeShader()
 
 void Render::addAnimation(Animation* animation)
 {
-    m_Animations.add(animation);
+    m_Parts->animations.add(animation);
     requestRedraw();
 }
 
 void Render::removeAnimation(Animation* animation)
 {
-    m_Animations.remove(animation);
+    m_Parts->animations.remove(animation);
 }
 
 void Render::addPoller(Poller* poller)
 {
     if (!poller)
         return;
-    m_Pollers.add(poller);
+    m_Parts->pollers.add(poller);
     keepPolling();
 }
 
 void Render::removePoller(Poller* poller)
 {
-    m_Pollers.remove(poller);
+    m_Parts->pollers.remove(poller);
 }
 
 bool Render::pollNow()
 {
     const double now = FrameClock::now();
     bool changed = false;
-    m_Pollers.deliver([&](Poller* poller) { changed = poller->poll(now) || changed; });
+    m_Parts->pollers.deliver([&](Poller* poller) { changed = poller->poll(now) || changed; });
     if (changed)
         requestRedraw();
     return changed;
@@ -462,8 +520,8 @@ bool Render::pollNow()
 
 void Render::keepPolling()
 {
-    if (!m_PollPending && !m_Pollers.elements().empty())
-        m_PollPending = m_Window.callIn(m_PollIntervalMs, pollDue);
+    if (!m_PollPending && !m_Parts->pollers.elements().empty())
+        m_PollPending = m_Parts->window.callIn(m_PollIntervalMs, pollDue);
 }
 
 void Render::pollDue()
@@ -476,28 +534,28 @@ void Render::pollDue()
 
 void Render::removeHUD(HUD* hud)
 {
-    m_HUDs.remove(hud);
+    m_Parts->huds.remove(hud);
 }
 
 void Render::addCallBackPicking(Core::CallBackPicking* callback)
 {
     if (callback)
-        m_CallBacksPicking.add(callback);
+        m_Parts->callBacksPicking.add(callback);
 }
 
 void Render::removeCallBackPicking(Core::CallBackPicking* callback)
 {
-    m_CallBacksPicking.remove(callback);
+    m_Parts->callBacksPicking.remove(callback);
 }
 
 void Render::removeCallBackKeyboard(Core::CallBackKeyboard* callback)
 {
-    m_CallBacksKeyboard.remove(callback);
+    m_Parts->callBacksKeyboard.remove(callback);
 }
 
 void Render::pushDrawable(Core::Drawable* drawable)
 {
-    m_Drawables.add(drawable);
+    m_Parts->drawables.add(drawable);
 }
 
 void Render::removeDrawable(const Core::Drawable* drawable)
@@ -505,7 +563,7 @@ void Render::removeDrawable(const Core::Drawable* drawable)
     if (g_RenderDestroyed)
         return;
     Render& render = instance();
-    render.m_Drawables.remove(drawable);
+    render.m_Parts->drawables.remove(drawable);
     if (render.m_Board == drawable)
         render.m_Board = nullptr;
 }
@@ -515,8 +573,8 @@ void Render::removeSquare(Core::Square* square)
     if (g_RenderDestroyed)
         return;
     Render& render = instance();
-    render.m_Drawables.forgetSquare(square);
-    for (Core::CallBackPicking* callback : render.m_CallBacksPicking.elements())
+    render.m_Parts->drawables.forgetSquare(square);
+    for (Core::CallBackPicking* callback : render.m_Parts->callBacksPicking.elements())
         if (callback->getPickedSquare() == square)
             callback->setPickedSquare(nullptr);
     if (render.m_ClickedSquare == square)
@@ -525,7 +583,7 @@ void Render::removeSquare(Core::Square* square)
 
 Core::Drawable* Render::findDrawable(unsigned int pickingName) const
 {
-    return m_Drawables.find(pickingName);
+    return m_Parts->drawables.find(pickingName);
 }
 
 void Render::drawAxis()

@@ -2,16 +2,12 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "math/Vec2.h"
 #include "math/Vec3.h"
-#include "rendering/DrawableRegistry.h"
-#include "rendering/FrameClock.h"
-#include "rendering/Picker.h"
-#include "rendering/Registry.h"
-#include "rendering/Window.h"
 
 namespace Core
 {
@@ -27,6 +23,7 @@ namespace Rendering
 
 class Animation;
 class Camera;
+class FrameClock;
 class Poller;
 class HUD;
 class Light;
@@ -103,14 +100,14 @@ public:
     void addAnimation(Animation* animation);
     // Unregisters an animation (every occurrence).
     void removeAnimation(Animation* animation);
-    bool hasAnimation(const Animation* animation) const { return m_Animations.contains(animation); }
+    bool hasAnimation(const Animation* animation) const;
     // Registers a poller: from the main loop, every getPollInterval() milliseconds while
     // one is registered, each is asked whether it changed the scene (pollNow), without
     // drawing. None by default: no timer runs then.
     void addPoller(Poller* poller);
     // Unregisters a poller (every occurrence); the timer stops with the last one.
     void removePoller(Poller* poller);
-    bool hasPoller(const Poller* poller) const { return m_Pollers.contains(poller); }
+    bool hasPoller(const Poller* poller) const;
     // How often pollers are asked, in milliseconds (15 by default; at least 1).
     void setPollInterval(double milliseconds) { m_PollIntervalMs = milliseconds < 1.0 ? 1.0 : milliseconds; }
     double getPollInterval() const { return m_PollIntervalMs; }
@@ -139,13 +136,13 @@ public:
     // Counts one frame drawn at `nowMs` (milliseconds of a monotonic clock since process
     // start, FrameClock::now()); once a second the title shows "<title> - N FPS".
     void countFrame(double nowMs);
-    const FrameClock& getFrameClock() const { return m_Clock; }
+    const FrameClock& getFrameClock() const;
     // One step of the board-turn animation: the shown angle `rot` moves toward the
     // board's orientation by the camera speed, snapping when closer than a step.
     void turnBoard();
 
-    Vec2<unsigned int> getSize() const { return m_Window.getSize(); }
-    void setSize(unsigned int width, unsigned int height) { m_Window.setSize(width, height); }
+    Vec2<unsigned int> getSize() const;
+    void setSize(unsigned int width, unsigned int height);
     void setFullScreen(bool fullScreen) { m_FullScreen = fullScreen; }
     const std::string& getTitle() const { return m_Title; }
     const Vec3<double>& getScale() const { return m_Scale; }
@@ -170,16 +167,16 @@ public:
     const std::vector<Light*>& getLights() const { return m_Lights; }
 
     // Appends an overlay element, drawn every frame in insertion order (null is skipped).
-    void pushBackHUD(HUD* hud) { m_HUDs.add(hud); }
+    void pushBackHUD(HUD* hud);
     // Takes an overlay element out of the frame (every occurrence).
     void removeHUD(HUD* hud);
     // Appends a picking callback; null is ignored.
     void addCallBackPicking(Core::CallBackPicking* callback);
     // Unregisters a picking callback (every occurrence).
     void removeCallBackPicking(Core::CallBackPicking* callback);
-    const std::vector<Core::CallBackPicking*>& getCallBacksPicking() const { return m_CallBacksPicking.elements(); }
+    const std::vector<Core::CallBackPicking*>& getCallBacksPicking() const;
     // The keyboard callbacks; append to register one.
-    std::vector<Core::CallBackKeyboard*>& getCallBacksKeyboard() { return m_CallBacksKeyboard.elements(); }
+    std::vector<Core::CallBackKeyboard*>& getCallBacksKeyboard();
     // Hands a key the engine does not use to every keyboard callback registered when it
     // arrived that is still registered at its turn: setKeyboardEvent, then update().
     void forwardKey(unsigned char key, int x, int y);
@@ -236,9 +233,10 @@ private:
     void showFrameCount(unsigned int frames);
     static void whiteDefaultTexture();
 
-    Window m_Window;
-    Picker m_Picker;
-    FrameClock m_Clock;
+    // The window, the picking, the frame clock and the registries, which the library keeps
+    // to itself.
+    struct Parts;
+    std::unique_ptr<Parts> m_Parts;
     bool m_FullScreen;
     Vec3<double> m_Scale;
     Camera* m_Camera;
@@ -256,12 +254,6 @@ private:
     bool m_PollPending;
     double m_PollIntervalMs;
     bool m_ClearHighlightOffBoard;
-    Registry<Animation> m_Animations;
-    Registry<Poller> m_Pollers;
-    Registry<HUD> m_HUDs;
-    Registry<Core::CallBackPicking> m_CallBacksPicking;
-    Registry<Core::CallBackKeyboard> m_CallBacksKeyboard;
-    DrawableRegistry m_Drawables;
     // The square of the click being delivered; null once it is destroyed.
     Core::Square* m_ClickedSquare;
     std::array<bool, 256> m_ClaimedKeys;

@@ -17,6 +17,7 @@
 #include "core/Square.h"
 #include "rendering/Animation.h"
 #include "rendering/Camera.h"
+#include "rendering/FrameClock.h"
 #include "rendering/HUD.h"
 #include "rendering/Input.h"
 #include "rendering/Poller.h"
