@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "core/Quotable.h"
+
 extern char** environ;
 
 namespace Draughts
@@ -155,7 +157,7 @@ bool ChildProcess::start(const std::vector<std::string>& words, std::string& err
     if (failed != 0) {
         close(toChild[1]);
         close(fromChild[0]);
-        error = "cannot start '" + words.front() + "': " + std::strerror(failed);
+        error = "cannot start '" + Core::quotable(words.front()) + "': " + std::strerror(failed);
         return false;
     }
     m_Pid = pid;

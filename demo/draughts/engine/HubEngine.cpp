@@ -382,7 +382,10 @@ void HubEngine::stopTimer()
 
 void HubEngine::stopSearch()
 {
+    // The search ends within a few hundred positions: its done goes out before the next
+    // line is read, so a GUI that does not wait for it is not refused.
     m_Stop = true;
+    joinSearch();
 }
 
 void HubEngine::joinSearch()

@@ -120,7 +120,7 @@ std::string HubLine::format() const
         for (char& c : value)
             if (c == '"')
                 c = '\'';
-            else if (isControl(c) || c == '\t')
+            else if (isControl(c))
                 c = ' ';
         text += needsQuotes(value) ? '"' + value + '"' : value;
     }

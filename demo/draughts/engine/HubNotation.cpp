@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "MoveGenerator.h"
+#include "core/Quotable.h"
 
 namespace Draughts
 {
@@ -93,7 +94,7 @@ std::string HubNotation::writeMove(const Move& move)
 bool HubNotation::readMove(const Position& position, const std::string& text, Move& move, std::string& error)
 {
     if (text.empty() || text.size() > c_LongestMove) {
-        error = "not a move: '" + text.substr(0, c_LongestMove) + "'";
+        error = "not a move: '" + Core::quotable(text, c_LongestMove) + "'";
         return false;
     }
     std::vector<int> squares;
@@ -107,7 +108,7 @@ bool HubNotation::readMove(const Position& position, const std::string& text, Mo
             ++digits;
         }
         if (digits == 0 || square < 1 || square > 50) {
-            error = "not a move: '" + text + "'";
+            error = "not a move: '" + Core::quotable(text) + "'";
             return false;
         }
         squares.push_back(square);
@@ -115,13 +116,13 @@ bool HubNotation::readMove(const Position& position, const std::string& text, Mo
             break;
         const char next = text[at++];
         if ((next != '-' && next != 'x') || (separator != 0 && next != separator) || at == text.size()) {
-            error = "not a move: '" + text + "'";
+            error = "not a move: '" + Core::quotable(text) + "'";
             return false;
         }
         separator = next;
     }
     if (squares.size() < 2 || (separator == '-' && squares.size() != 2)) {
-        error = "not a move: '" + text + "'";
+        error = "not a move: '" + Core::quotable(text) + "'";
         return false;
     }
     std::vector<int> taken(squares.begin() + 2, squares.end());
@@ -142,11 +143,11 @@ bool HubNotation::readMove(const Position& position, const std::string& text, Mo
         found = &candidate;
     }
     if (matches == 0) {
-        error = "illegal move: '" + text + "'";
+        error = "illegal move: '" + Core::quotable(text) + "'";
         return false;
     }
     if (matches > 1) {
-        error = "ambiguous move: '" + text + "' (list the pieces taken)";
+        error = "ambiguous move: '" + Core::quotable(text) + "' (list the pieces taken)";
         return false;
     }
     move = *found;

@@ -100,6 +100,9 @@ public:
     virtual void moved(const Game& /*game*/) {}
     // A new game begins: what earlier searches learnt is of no use.
     virtual void newGame() {}
+    // The program is ending: end processes and close connections now (nothing but the
+    // destructor is called after this).
+    virtual void close() {}
     // Whether it can give its opinion of a position for the other side (a hint).
     virtual bool canAnalyze() const { return true; }
     // Whether moves may be taken back or the game stepped through while it plays.

@@ -24,12 +24,14 @@ bool readDecimal(const std::string& text, double& value)
     return std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed).ec == std::errc();
 }
 
-bool readSide(const std::string& value, bool& computer)
+bool readSide(const std::string& value, Options::Side& side)
 {
     if (value == "human")
-        computer = false;
+        side = Options::Side::Human;
     else if (value == "computer")
-        computer = true;
+        side = Options::Side::Computer;
+    else if (value == "engine")
+        side = Options::Side::Engine;
     else
         return false;
     return true;
@@ -79,7 +81,8 @@ Options::Outcome Options::parse(const std::vector<std::string>& arguments)
             name.erase(equals);
             hasValue = true;
         }
-        if (name != "--white" && name != "--black" && name != "--time" && name != "--level")
+        if (name != "--white" && name != "--black" && name != "--time" && name != "--level" && name != "--engine" &&
+            name != "--engine-time")
             return fail("unknown option '" + Core::quotable(name) + "' (see --help)");
         if (!hasValue) {
             if (i + 1 >= arguments.size())
@@ -87,13 +90,18 @@ Options::Outcome Options::parse(const std::vector<std::string>& arguments)
             value = arguments[++i];
         }
         if (name == "--white" || name == "--black") {
-            if (!readSide(value, name == "--white" ? m_WhiteComputer : m_BlackComputer))
-                return fail("option " + name + " takes 'human' or 'computer', not '" + Core::quotable(value) + "'");
-        } else if (name == "--time") {
+            if (!readSide(value, name == "--white" ? m_White : m_Black))
+                return fail("option " + name + " takes 'human', 'computer' or 'engine', not '" + Core::quotable(value) +
+                            "'");
+        } else if (name == "--time" || name == "--engine-time") {
             double seconds = 0.0;
             if (!readDecimal(value, seconds) || seconds < 0.05 || seconds > 3600.0)
-                return fail("option --time takes seconds from 0.05 to 3600, not '" + Core::quotable(value) + "'");
-            m_Seconds = seconds;
+                return fail("option " + name + " takes seconds from 0.05 to 3600, not '" + Core::quotable(value) + "'");
+            (name == "--time" ? m_Seconds : m_EngineSeconds) = seconds;
+        } else if (name == "--engine") {
+            if (value.find_first_not_of(" \t") == std::string::npos)
+                return fail("option --engine takes the engine's command, not nothing");
+            m_Engine = value;
         } else {
             char* end = nullptr;
             errno = 0;
@@ -103,22 +111,38 @@ Options::Outcome Options::parse(const std::vector<std::string>& arguments)
             m_Level = static_cast<int>(level);
         }
     }
+    const bool engineSide = m_White == Side::Engine || m_Black == Side::Engine;
+    if (engineSide && m_Engine.empty())
+        return fail("a side played by 'engine' needs --engine \"COMMAND [ARGS]\"");
+    if (!m_Engine.empty() && !engineSide) {
+        if (m_White == Side::Computer)
+            m_White = Side::Engine;
+        if (m_Black == Side::Computer)
+            m_Black = Side::Engine;
+    }
     return Outcome::Run;
 }
 
 std::string Options::usage()
 {
-    return "Usage: draughts [--white human|computer] [--black human|computer] [--time SECONDS]\n"
-           "                [--level 1..10] [FILE.pdn]\n"
-           "International draughts on a 10 x 10 board, against the computer or another person.\n"
+    return "Usage: draughts [--white human|computer|engine] [--black human|computer|engine]\n"
+           "                [--time SECONDS] [--level 1..10] [--engine \"COMMAND [ARGS]\"]\n"
+           "                [--engine-time SECONDS] [FILE.pdn]\n"
+           "International draughts on a 10 x 10 board, against the computer, a Hub engine\n"
+           "program or another person.\n"
            "  --white, --black  who plays that side (default: White human, Black computer)\n"
            "  --time SECONDS    the computer's thinking time per move (default 1)\n"
            "  --level N         the computer's strength, 1 (beginner) to 10 (default 5)\n"
+           "  --engine COMMAND  a Hub engine program (with its arguments, in one argument),\n"
+           "                    started without a shell; it plays the sides given 'engine'\n"
+           "                    (without one, the computer's sides)\n"
+           "  --engine-time S   the engine's time per move (default: --time)\n"
            "  FILE.pdn          replays the file's first game: left and right arrows step\n"
            "                    through it, and play may go on from any move\n"
            "  --help            this text\n"
            "In the window: click a piece, then a marked square. Keys: n new game, u undo,\n"
-           "s save as PDN, h hint, arrows step through the game, Escape quits.\n";
+           "s save as PDN, h hint, arrows step through the game, Escape quits; when an\n"
+           "engine fails, c hands its side to the computer and m to you.\n";
 }
 
 } // namespace Draughts

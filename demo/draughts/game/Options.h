@@ -7,10 +7,12 @@ namespace Draughts
 {
 
 // The draughts program's command line:
-//   draughts [--white human|computer] [--black human|computer] [--time SECONDS]
-//            [--level 1..10] [FILE.pdn]
+//   draughts [--white human|computer|engine] [--black human|computer|engine]
+//            [--time SECONDS] [--level 1..10] [--engine "COMMAND [ARGS]"]
+//            [--engine-time SECONDS] [FILE.pdn]
 // Options also as --name=value; SECONDS is a plain decimal number ("2", "0.5"). By default
-// White is the human and Black the computer.
+// White is the human and Black the computer; given --engine and no side "engine", the
+// engine plays the computer's sides.
 class Options
 {
 public:
@@ -31,8 +33,21 @@ public:
     // The usage text, several lines ending with a line end.
     static std::string usage();
 
-    bool whiteIsComputer() const { return m_WhiteComputer; }
-    bool blackIsComputer() const { return m_BlackComputer; }
+    // Who plays a side: the person, the built-in computer, or the engine program.
+    enum class Side
+    {
+        Human,
+        Computer,
+        Engine
+    };
+    Side white() const { return m_White; }
+    Side black() const { return m_Black; }
+    bool whiteIsComputer() const { return m_White == Side::Computer; }
+    bool blackIsComputer() const { return m_Black == Side::Computer; }
+    // The engine program's command ("" for none) and its time per move (the computer's
+    // unless given).
+    const std::string& engine() const { return m_Engine; }
+    double engineSeconds() const { return m_EngineSeconds > 0.0 ? m_EngineSeconds : m_Seconds; }
     // Thinking time per move of the computer, in seconds (0.05 to 3600).
     double seconds() const { return m_Seconds; }
     // 1 (weak) to 10 (full strength).
@@ -44,8 +59,10 @@ public:
 private:
     Outcome fail(const std::string& message);
 
-    bool m_WhiteComputer = false;
-    bool m_BlackComputer = true;
+    Side m_White = Side::Human;
+    Side m_Black = Side::Computer;
+    std::string m_Engine;
+    double m_EngineSeconds = 0.0;
     double m_Seconds = 1.0;
     int m_Level = 5;
     std::string m_File;

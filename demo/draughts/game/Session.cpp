@@ -1,10 +1,12 @@
 #include "Session.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <random>
 
+#include "HubOpponent.h"
 #include "MoveGenerator.h"
 #include "Notation.h"
 #include "PdnWriter.h"
@@ -81,6 +83,8 @@ std::string progressText(const Position& position, const OpponentEvent& progress
     const std::string line = lineText(position, progress.line.empty() ? std::vector<Move>{progress.move} : progress.line);
     if (!line.empty())
         add("line " + line);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
     return text;
 }
 } // namespace
@@ -89,10 +93,18 @@ Session::Session(const Options& options)
     : m_Seconds(options.seconds()), m_Level(options.level()), m_Seed(freshSeed()),
       m_Computer(std::make_shared<SearchOpponent>(options.level()))
 {
-    if (options.whiteIsComputer())
-        m_Players[0] = m_Computer;
-    if (options.blackIsComputer())
-        m_Players[1] = m_Computer;
+    std::shared_ptr<Opponent> engine;
+    const Options::Side sides[2] = {options.white(), options.black()};
+    for (int side = 0; side < 2; ++side) {
+        if (sides[side] == Options::Side::Computer)
+            m_Players[side] = m_Computer;
+        if (sides[side] == Options::Side::Engine) {
+            // Both sides share one engine program.
+            if (!engine)
+                engine = std::make_shared<HubOpponent>(options.engine(), options.engineSeconds());
+            m_Players[side] = engine;
+        }
+    }
     changed();
 }
 
@@ -103,8 +115,10 @@ Session::~Session()
 
 void Session::shutdown()
 {
-    for (Opponent* opponent : opponents())
+    for (Opponent* opponent : opponents()) {
         opponent->cancel();
+        opponent->close();
+    }
     m_Asking = nullptr;
 }
 
@@ -676,7 +690,7 @@ std::string Session::statusText() const
     } else if (isThinking()) {
         text = std::string(colorName(side)) + " (" + label(side) + ") is thinking...";
         if (m_HasProgress)
-            text += " " + progressText(position, m_Progress);
+            text += "\n" + progressText(position, m_Progress);
     } else if (stalled(waiting) && waiting == side && !humanToMove()) {
         text = std::string(colorName(side)) + " (" + label(side) + ") waits: press c to let the computer play it, or m to play it yourself.";
     } else {
@@ -687,7 +701,7 @@ std::string Session::statusText() const
             text += ": a capture is compulsory";
         text += ".";
         if (isLookingForHint() && m_HasProgress)
-            text += " Looking: " + progressText(position, m_Progress);
+            text += "\nLooking for a hint: " + progressText(position, m_Progress);
     }
     const std::size_t ply = m_Game.moves().size();
     if (ply < m_Record.size())

@@ -321,7 +321,7 @@ TEST_F(SessionTest, AsksTheOpponentAndPlaysItsCheckedMove)
     scripted->events.push_back(progress);
     EXPECT_TRUE(session->poll());
     const std::string status = session->statusText();
-    EXPECT_NE(status.find("Black (Scripted) is thinking... depth 7, score -0.25, line 19-23 28x19"), std::string::npos)
+    EXPECT_NE(status.find("Black (Scripted) is thinking...\nDepth 7, score -0.25, line 19-23 28x19"), std::string::npos)
         << status;
     EXPECT_FALSE(session->poll());
 
