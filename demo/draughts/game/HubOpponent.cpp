@@ -17,8 +17,11 @@ std::string sentence(std::string text)
 HubOpponent::HubOpponent(const std::string& command, double seconds) : m_Seconds(seconds)
 {
     std::string error;
-    if (!m_Client.start(command, error))
+    if (!m_Client.start(command, error)) {
+        // Reported at once, not when it is first asked.
         m_Failure = "No engine: " + error + ".";
+        failed(m_Failure);
+    }
 }
 
 std::string HubOpponent::name() const
@@ -41,6 +44,8 @@ bool HubOpponent::start(const Game& game, const OpponentRequest& request, std::s
 {
     if (!m_Failure.empty() || m_Client.hasFailed()) {
         error = !m_Failure.empty() ? m_Failure : sentence(m_Client.failure());
+        // Told now: the failure's event, not yet taken, would only say it again.
+        m_Events.clear();
         return false;
     }
     cancel();

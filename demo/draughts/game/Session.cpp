@@ -629,7 +629,17 @@ void Session::fail(Color color, const std::string& why)
     m_Message = why + " Press c to let the computer play " + colorName(color) + ", or m to play it yourself.";
     if (m_OnError)
         m_OnError(why);
+    else
+        m_UntoldError = why;
     told();
+}
+
+void Session::setOnError(std::function<void(const std::string&)> onError)
+{
+    m_OnError = std::move(onError);
+    if (m_OnError && !m_UntoldError.empty())
+        m_OnError(m_UntoldError);
+    m_UntoldError.clear();
 }
 
 OpponentRequest Session::request(OpponentRequest::Purpose purpose) const

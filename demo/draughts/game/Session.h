@@ -78,8 +78,9 @@ public:
     void setOnMove(std::function<void(const Position& before, const Move& played)> onMove) { m_OnMove = std::move(onMove); }
     // Called after anything shown changed (position, marks, texts).
     void setOnChange(std::function<void()> onChange) { m_OnChange = std::move(onChange); }
-    // Called with each failure of an opponent, as the one line shown (for standard error).
-    void setOnError(std::function<void(const std::string&)> onError) { m_OnError = std::move(onError); }
+    // Called with each failure of an opponent, as the one line shown (for standard error);
+    // a failure before it was set (an engine that cannot start) is told at once.
+    void setOnError(std::function<void(const std::string&)> onError);
 
     // Replays a game: its moves become the record, shown from the game's start.
     void load(const Game& game);
@@ -187,6 +188,8 @@ private:
     std::function<void(const Position&, const Move&)> m_OnMove;
     std::function<void()> m_OnChange;
     std::function<void(const std::string&)> m_OnError;
+    // A failure that came while no one was listening.
+    std::string m_UntoldError;
 };
 
 } // namespace Draughts

@@ -180,6 +180,7 @@ TEST(HubClientTest, EachFailureIsOneLineAndLeavesNoProcess)
     std::string error;
     EXPECT_FALSE(missing.start("/nonexistent/engine --fast", error));
     EXPECT_NE(error.find("/nonexistent/engine"), std::string::npos) << error;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the failed start left no child";
     EXPECT_FALSE(missing.start("'unclosed", error));
     HubClient none;
     EXPECT_FALSE(none.start("", error));

@@ -134,16 +134,29 @@ TEST_F(EngineGameTest, AFailingEngineLeavesTheGameAndHandsItsSideOver)
         EXPECT_EQ(session->game().moves().size(), 2u) << test.what;
     }
 
-    // Missing: the first time it is asked. c: the computer plays Black.
+    // Missing while it has the first move: told as soon as anyone listens.
+    errors.clear();
+    start({"--white", "engine", "--engine", "/nonexistent/engine"});
+    session->poll();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors.back(), "No engine: cannot start '/nonexistent/engine': No such file or directory.");
+    EXPECT_TRUE(session->game().moves().empty());
+
+    // Missing: told at once, and the person still plays White. c: the computer plays Black.
     errors.clear();
     start({"--black", "engine", "--engine", "/nonexistent/engine --fast", "--time", "0.05"});
     BoardView view(BoardView::findDataRoots(""));
     Controller controller(view, *session);
-    controller.click(32);
-    controller.click(28);
+    EXPECT_TRUE(controller.poll());
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors.back(), "No engine: cannot start '/nonexistent/engine': No such file or directory.");
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    controller.click(32);
+    controller.click(28);
     EXPECT_EQ(session->game().moves().size(), 1u);
+    session->poll();
+    EXPECT_EQ(errors.size(), 1u) << errors.back();
+    EXPECT_NE(session->statusText().find("Black (engine) waits: press c"), std::string::npos) << session->statusText();
     KeyInput(controller, ".").press('c');
     EXPECT_EQ(session->player(Color::Black), Session::Player::Computer);
     ASSERT_TRUE(pollUntil([&] { return session->game().moves().size() == 2; }));
