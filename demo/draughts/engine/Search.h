@@ -106,7 +106,6 @@ private:
     std::vector<Ply> m_Plies;
     std::vector<std::vector<Move>> m_Lines;
     std::vector<std::uint64_t> m_History;
-    int m_HistoryReversible = 0;
     int m_Scores[64][64] = {};
     std::uint64_t m_Nodes = 0;
     std::uint64_t m_Seed = 0;
