@@ -9,6 +9,7 @@ namespace
 constexpr int c_KingMovesLimit = 25;
 constexpr int c_ThreeAgainstKingLimit = 16;
 constexpr int c_TwoAgainstKingLimit = 5;
+constexpr std::size_t c_ReservedPlies = 128;
 
 // The lone-king ending a position is in, as its limit in moves each (0 when none): one side
 // has a single king, the other one to three pieces among which a king.
@@ -33,6 +34,9 @@ Game::Game() : Game(Position::initial()) {}
 
 Game::Game(const Position& start)
 {
+    // Room for a usual game, so that reading one grows each list once or twice.
+    m_States.reserve(c_ReservedPlies + 1);
+    m_Moves.reserve(c_ReservedPlies);
     State state;
     state.position = start;
     state.endgameKind = endgameKind(start);
@@ -50,10 +54,18 @@ MoveList Game::legalMoves() const
 
 bool Game::play(const Move& move)
 {
-    if (result() != Result::Ongoing)
-        return false;
+    return result() == Result::Ongoing && playRoute(move);
+}
+
+bool Game::playOn(const Move& move)
+{
+    return drawRule() != DrawRule::None && playRoute(move);
+}
+
+bool Game::playRoute(const Move& move)
+{
     // The route given when it is one of the move's routes, else the move's first route.
-    MoveList routes;
+    thread_local MoveList routes;
     MoveGenerator::generateAllRoutes(position(), routes);
     const Move* chosen = nullptr;
     for (const Move& candidate : routes)
@@ -61,20 +73,24 @@ bool Game::play(const Move& move)
             chosen = &candidate;
     if (!chosen)
         return false;
+    append(*chosen);
+    return true;
+}
 
+void Game::append(const Move& route)
+{
     const State& before = m_States.back();
-    const bool king = before.position.kings() & Bits::maskOf(move.fromBit());
+    const bool king = before.position.kings() & Bits::maskOf(route.fromBit());
     State state;
-    state.position = before.position.after(*chosen);
-    state.kingMoves = king && !move.isCapture() ? before.kingMoves + 1 : 0;
-    state.reversible = king && !move.isCapture() ? before.reversible + 1 : 0;
+    state.position = before.position.after(route);
+    state.kingMoves = king && !route.isCapture() ? before.kingMoves + 1 : 0;
+    state.reversible = king && !route.isCapture() ? before.reversible + 1 : 0;
     state.endgameKind = endgameKind(state.position);
     state.endgamePlies =
         state.endgameKind != 0 && state.endgameKind == before.endgameKind ? before.endgamePlies + 1 : 0;
     judge(state);
     m_States.push_back(state);
-    m_Moves.push_back(*chosen);
-    return true;
+    m_Moves.push_back(route);
 }
 
 bool Game::play(const std::string& text, std::string& error)
@@ -86,7 +102,9 @@ bool Game::play(const std::string& text, std::string& error)
     Move move;
     if (!Notation::read(position(), text, move, error))
         return false;
-    return play(move);
+    // The notation gives one of the position's routes.
+    append(move);
+    return true;
 }
 
 bool Game::undo()
@@ -102,18 +120,19 @@ bool Game::undo()
 // Called before the state is appended.
 void Game::judge(State& state) const
 {
-    MoveList moves;
-    MoveGenerator::generate(state.position, moves);
-    if (moves.empty()) {
+    if (!MoveGenerator::canMove(state.position)) {
         state.result = state.position.sideToMove() == Color::White ? Result::BlackWins : Result::WhiteWins;
         return;
     }
-    // Earlier positions with the same side to move, back to the last man move or capture.
+    // Earlier positions with the same side to move, back to the last man move or capture. A
+    // record played on past the king-move rule is drawn by that rule whatever repeats, and
+    // its stretch of king moves, however long, is not searched.
     int seen = 0;
     const std::size_t now = m_States.size();
-    for (int back = 2; back <= state.reversible && static_cast<std::size_t>(back) <= now; back += 2)
-        if (m_States[now - static_cast<std::size_t>(back)].position == state.position)
-            ++seen;
+    if (state.reversible <= 2 * c_KingMovesLimit)
+        for (int back = 2; back <= state.reversible && static_cast<std::size_t>(back) <= now; back += 2)
+            if (m_States[now - static_cast<std::size_t>(back)].position == state.position)
+                ++seen;
     if (seen >= 2)
         state.drawRule = DrawRule::Repetition;
     else if (state.kingMoves >= 2 * c_KingMovesLimit)
@@ -199,20 +218,17 @@ std::string Game::moveText(std::size_t ply) const
 
 void Game::setTag(const std::string& name, const std::string& value)
 {
-    for (auto& entry : m_Tags)
-        if (entry.first == name) {
-            entry.second = value;
-            return;
-        }
-    m_Tags.emplace_back(name, value);
+    const auto [place, added] = m_TagPlaces.emplace(name, m_Tags.size());
+    if (added)
+        m_Tags.emplace_back(name, value);
+    else
+        m_Tags[place->second].second = value;
 }
 
 std::string Game::tag(const std::string& name) const
 {
-    for (const auto& entry : m_Tags)
-        if (entry.first == name)
-            return entry.second;
-    return "";
+    const auto place = m_TagPlaces.find(name);
+    return place == m_TagPlaces.end() ? std::string() : m_Tags[place->second].second;
 }
 
 } // namespace Draughts

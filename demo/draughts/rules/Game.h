@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,10 @@ public:
     bool play(const Move& move);
     // Plays a move written in PDN ("32-28", "28x19x8"); false with a one-line reason otherwise.
     bool play(const std::string& text, std::string& error);
+    // Plays a move of a record that went on after a draw rule ended the game: legal in the
+    // position as if the game were not over. False, with nothing changed, when the game is
+    // not drawn by a rule (play() is then the way) or the move is not legal.
+    bool playOn(const Move& move);
     // Takes back the last move and any declared result; false when no move was played.
     bool undo();
 
@@ -82,7 +87,8 @@ public:
     // The ply-th move in PDN, with intermediate squares when they are needed.
     std::string moveText(std::size_t ply) const;
 
-    // PDN tags in the order set; setting a tag again replaces its value.
+    // PDN tags in the order set; setting a tag again replaces its value (found by name in
+    // logarithmic time, so that a game of many tags reads in n log n).
     void setTag(const std::string& name, const std::string& value);
     // The tag's value, "" when absent.
     std::string tag(const std::string& name) const;
@@ -103,12 +109,18 @@ private:
         DrawRule drawRule = DrawRule::None;
     };
     void judge(State& state) const;
+    // Plays a legal move, whether or not the game is over.
+    bool playRoute(const Move& move);
+    // Appends a route generated for the current position.
+    void append(const Move& route);
 
     std::vector<State> m_States;
     std::vector<Move> m_Moves;
     Result m_Declared = Result::Ongoing;
     int m_FirstMoveNumber = 1;
     std::vector<std::pair<std::string, std::string>> m_Tags;
+    // Each tag's place in m_Tags.
+    std::map<std::string, std::size_t> m_TagPlaces;
 };
 
 } // namespace Draughts

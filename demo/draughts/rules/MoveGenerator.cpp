@@ -202,6 +202,36 @@ void MoveGenerator::generateAllRoutes(const Position& position, MoveList& moves)
     generateMoves(position, moves, true);
 }
 
+bool MoveGenerator::canMove(const Position& position)
+{
+    return mustCapture(position) || countSteps(position) > 0;
+}
+
+bool MoveGenerator::findStep(const Position& position, int from, int to, Move& step)
+{
+    if (from < 1 || from > Bits::c_Squares || to < 1 || to > Bits::c_Squares)
+        return false;
+    const int fromBit = Bits::bitOf(from);
+    const int toBit = Bits::bitOf(to);
+    const Bitboard empty = position.empty();
+    if (!(position.pieces(position.sideToMove()) & maskOf(fromBit)) || !(empty & maskOf(toBit)) ||
+        mustCapture(position))
+        return false;
+    bool found = false;
+    if (position.kings() & maskOf(fromBit)) {
+        for (int direction = 0; direction < Bits::c_Directions && !found; ++direction)
+            for (int at = c_Next[fromBit][direction]; at >= 0 && (empty & maskOf(at)) && !found;
+                 at = c_Next[at][direction])
+                found = at == toBit;
+    } else {
+        for (int direction : c_Forward[static_cast<int>(position.sideToMove())])
+            found = found || c_Next[fromBit][direction] == toBit;
+    }
+    if (found)
+        step = Move::step(from, to);
+    return found;
+}
+
 int MoveGenerator::count(const Position& position, MoveList& scratch)
 {
     if (!mustCapture(position))

@@ -1,6 +1,5 @@
 #include "Notation.h"
 
-#include <cctype>
 #include <vector>
 
 #include "MoveGenerator.h"
@@ -17,14 +16,15 @@ bool split(const std::string& text, std::vector<int>& squares, bool& capture)
     while (true) {
         int value = 0;
         const std::size_t start = at;
-        while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) && at - start < 3)
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 3)
             value = value * 10 + (text[at++] - '0');
         if (at == start || value < 1 || value > Bits::c_Squares)
             return false;
         squares.push_back(value);
         if (at == text.size())
             break;
-        const char next = static_cast<char>(std::tolower(static_cast<unsigned char>(text[at++])));
+        const char next = text[at] == 'X' ? 'x' : text[at];
+        ++at;
         if ((next != '-' && next != 'x') || (separator != 0 && next != separator))
             return false;
         separator = next;
@@ -36,10 +36,9 @@ bool split(const std::string& text, std::vector<int>& squares, bool& capture)
 // True when the wanted squares appear in the move's landings (before the last), in order.
 bool followsRoute(const Move& move, const std::vector<int>& squares)
 {
-    const std::vector<int> landings = move.landings();
     std::size_t next = 1;
-    for (std::size_t i = 0; i + 1 < landings.size() && next + 1 < squares.size(); ++i)
-        if (landings[i] == squares[next])
+    for (int i = 0; i + 1 < move.landingCount() && next + 1 < squares.size(); ++i)
+        if (Bits::squareOf(move.landingBit(i)) == squares[next])
             ++next;
     return next + 1 == squares.size();
 }
@@ -59,7 +58,8 @@ std::string Notation::write(const Position& position, const Move& move)
 
 bool Notation::read(const Position& position, const std::string& text, Move& move, std::string& error)
 {
-    std::vector<int> squares;
+    thread_local std::vector<int> squares;
+    squares.clear();
     bool capture = false;
     if (!split(text, squares, capture)) {
         error = "not a move";
@@ -74,7 +74,11 @@ bool Notation::read(const Position& position, const std::string& text, Move& mov
                 std::to_string(squares.front());
         return false;
     }
-    MoveList moves;
+    // Most moves of a game are steps, found without listing every move.
+    if (!capture && MoveGenerator::findStep(position, squares.front(), squares.back(), move))
+        return true;
+    // Kept from call to call: a game read from a file calls this for every move.
+    thread_local MoveList moves;
     MoveGenerator::generateAllRoutes(position, moves);
     if (!moves.empty() && moves.front().isCapture() && !capture) {
         error = "illegal move: " + std::string(colorName(side)) + " must capture " +
@@ -82,7 +86,8 @@ bool Notation::read(const Position& position, const std::string& text, Move& mov
                 (moves.front().captureCount() == 1 ? " piece" : " pieces");
         return false;
     }
-    std::vector<Move> found;
+    thread_local std::vector<Move> found;
+    found.clear();
     for (const Move& candidate : moves) {
         if (candidate.from() != squares.front() || candidate.to() != squares.back() ||
             candidate.isCapture() != capture || !followsRoute(candidate, squares))

@@ -132,12 +132,16 @@ const char* colorName(Color color)
 
 Position Position::initial()
 {
-    Position position;
-    for (int square = 1; square <= 20; ++square)
-        position.set(square, Piece::BlackMan);
-    for (int square = 31; square <= 50; ++square)
-        position.set(square, Piece::WhiteMan);
-    return position;
+    // Built once: every new game starts from it.
+    static const Position c_Initial = []() {
+        Position position;
+        for (int square = 1; square <= 20; ++square)
+            position.set(square, Piece::BlackMan);
+        for (int square = 31; square <= 50; ++square)
+            position.set(square, Piece::WhiteMan);
+        return position;
+    }();
+    return c_Initial;
 }
 
 bool Position::fromFen(const std::string& text, Position& position, std::string& error)

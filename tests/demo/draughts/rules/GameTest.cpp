@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "Game.h"
@@ -86,6 +87,16 @@ TEST(Game, TheThirdRepetitionDraws)
     EXPECT_EQ(game.result(), Result::Draw);
     EXPECT_EQ(game.drawRule(), DrawRule::Repetition);
     EXPECT_EQ(game.resultDescription(), "Draw: the same position for the third time.");
+    // A record may go on past the draw: playOn, not play, and only with legal moves.
+    Game record = game;
+    EXPECT_FALSE(record.play(Move::step(46, 41)));
+    EXPECT_FALSE(record.playOn(Move::step(46, 40)));
+    ASSERT_TRUE(record.playOn(Move::step(46, 41)));
+    EXPECT_EQ(record.moves().size(), 9u);
+    EXPECT_EQ(record.drawRule(), DrawRule::Repetition);
+    ASSERT_TRUE(record.playOn(Move::step(6, 17)));
+    EXPECT_EQ(record.result(), Result::Ongoing);
+    EXPECT_FALSE(record.playOn(Move::step(41, 46)));
     game.undo();
     EXPECT_EQ(game.drawRule(), DrawRule::None);
 
@@ -107,6 +118,18 @@ TEST(Game, TwentyFiveKingMovesEachDraw)
     wander(game, 1);
     EXPECT_EQ(game.drawRule(), DrawRule::KingMoves);
     EXPECT_EQ(game.resultText(game.result()), std::string("1-1"));
+    // A record played on with kings stays drawn by the rule, however long it goes.
+    MoveList moves;
+    for (int i = 0; i < 200; ++i) {
+        MoveGenerator::generate(game.position(), moves);
+        const auto king = std::find_if(moves.begin(), moves.end(), [&](const Move& move) {
+            return !move.isCapture() && (game.position().kings() & Bits::maskOf(move.fromBit())) &&
+                   !MoveGenerator::mustCapture(game.position().after(move));
+        });
+        ASSERT_NE(king, moves.end());
+        ASSERT_TRUE(game.playOn(*king));
+        ASSERT_EQ(game.drawRule(), DrawRule::KingMoves);
+    }
 }
 
 TEST(Game, LoneKingEndingsDrawAfterTheirMoves)

@@ -241,6 +241,18 @@ TEST(MoveGenerator, AgreesWithAPlainGeneratorOnRandomPositions)
         }
         ASSERT_EQ(ours.size(), moves.size()) << "a move listed twice in " << position.toFen();
         ASSERT_EQ(ours, Reference(position).moves()) << position.toFen();
+        EXPECT_EQ(MoveGenerator::canMove(position), !moves.empty());
+        // A step is found alone exactly when it is one of the legal moves.
+        for (int from = 1; from <= 50; ++from)
+            for (int to = 1; to <= 50; ++to) {
+                Move step;
+                const bool legal = ours.count({from, to, {}}) != 0;
+                ASSERT_EQ(MoveGenerator::findStep(position, from, to, step), legal)
+                    << from << "-" << to << " in " << position.toFen();
+                if (legal) {
+                    EXPECT_EQ(step.toString(), std::to_string(from) + "-" + std::to_string(to));
+                }
+            }
         EXPECT_EQ(MoveGenerator::count(position, moves), static_cast<int>(ours.size()));
         captures += !moves.empty() && moves[0].isCapture();
     }
