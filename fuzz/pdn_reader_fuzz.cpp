@@ -1,11 +1,12 @@
-// libFuzzer harness of the draughts PDN reader: any text is read without a fault of memory
-// or a hang, and every game read (up to its first fault) is written and read back to the
-// same moves and result without a fault.
+// libFuzzer harness of the draughts PDN reader: any text is indexed without a fault of memory
+// or a hang; every game opened agrees with the index, and is written and read back (up to
+// its error, if it has one) to the same moves and result, without an error.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "PdnDatabase.h"
 #include "PdnReader.h"
 #include "PdnWriter.h"
 
@@ -20,9 +21,12 @@ void check(bool condition)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    const Draughts::PdnContents contents = Draughts::PdnReader::read(text);
-    for (const Draughts::Game& game : contents.games) {
+    Draughts::PdnDatabase database;
+    std::string error;
+    check(database.setText(std::string(reinterpret_cast<const char*>(data), size), error));
+    for (std::size_t i = 0; i < database.size(); ++i) {
+        const Draughts::Game game = database.game(i);
+        check(game.moves().size() == database.moveCount(i));
         const Draughts::PdnContents back = Draughts::PdnReader::read(Draughts::PdnWriter::write(game));
         check(back.errors.empty() && back.games.size() == 1);
         const Draughts::Game& copy = back.games.front();

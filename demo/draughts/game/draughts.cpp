@@ -10,7 +10,7 @@
 #include "Controller.h"
 #include "KeyInput.h"
 #include "Options.h"
-#include "PdnReader.h"
+#include "PdnDatabase.h"
 #include "Session.h"
 #include "core/Quotable.h"
 #include "rendering/Render.h"
@@ -41,22 +41,19 @@ int main(int argc, char** argv)
 
     Draughts::Game loaded;
     if (!options.file().empty()) {
-        Draughts::PdnContents contents;
+        Draughts::PdnDatabase database;
         std::string error;
-        if (!Draughts::PdnReader::readFile(options.file(), contents, error)) {
+        if (!database.openFile(options.file(), error)) {
             std::cerr << "draughts: " << error << '\n';
             return 2;
         }
-        if (!contents.errors.empty() && contents.errors.front().game == 1) {
-            std::cerr << "draughts: " << Core::quotable(options.file()) << ": " << contents.errors.front().toString()
-                      << '\n';
-            return 2;
-        }
-        if (contents.games.empty()) {
+        if (database.size() == 0) {
             std::cerr << "draughts: " << Core::quotable(options.file()) << ": no game in the file\n";
             return 2;
         }
-        loaded = contents.games.front();
+        for (const Draughts::PdnError& problem : database.problems(0))
+            std::cerr << "draughts: " << Core::quotable(options.file()) << ": " << problem.toString() << '\n';
+        loaded = database.game(0);
     }
 
     char cwd[PATH_MAX];

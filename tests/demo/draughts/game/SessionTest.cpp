@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "Notation.h"
-#include "PdnReader.h"
+#include "PdnDatabase.h"
 #include "SearchOpponent.h"
 #include "Session.h"
 
@@ -258,12 +258,12 @@ TEST_F(SessionTest, StepsThroughAGameAndSavesIt)
     ASSERT_TRUE(session->save(directory)) << session->message();
     const std::string second = session->message().substr(std::string("Saved as ").size());
     EXPECT_NE(second, path);
-    PdnContents contents;
-    ASSERT_TRUE(PdnReader::readFile(path, contents, error)) << error;
-    ASSERT_EQ(contents.games.size(), 1u);
-    EXPECT_TRUE(contents.errors.empty());
-    EXPECT_EQ(contents.games[0].moves(), session->record());
-    EXPECT_EQ(contents.games[0].tag("White"), "Human");
+    PdnDatabase saved;
+    ASSERT_TRUE(saved.openFile(path, error)) << error;
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_TRUE(saved.problems(0).empty());
+    EXPECT_EQ(saved.game(0).moves(), session->record());
+    EXPECT_EQ(saved.game(0).tag("White"), "Human");
     std::remove(path.c_str());
     std::remove(second.c_str());
     rmdir(directory);

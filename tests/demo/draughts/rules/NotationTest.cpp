@@ -11,6 +11,7 @@
 #include <random>
 
 #include "Notation.h"
+#include "PdnDatabase.h"
 #include "PdnReader.h"
 #include "PdnWriter.h"
 
@@ -174,7 +175,6 @@ TEST(Notation, PdnFaultsNameTheGameAndTheMove)
                   "game 3, move 1. 45x38: ambiguous move: 2 captures from 45 to 38, give the squares in between",
                   "game 4: game type 21 is not international draughts (20)",
                   "game 5: Bad FEN \"W:W51\": square 51 is not between 1 and 50",
-                  "game 6: result 2-0 does not match the end of the game (Black wins: White has no pieces left.)",
                   "game 7: unexpected \"xx\"",
                   "game 8: unreadable tag \"[Event\"",
                   "game 9: unterminated variation",
@@ -182,6 +182,10 @@ TEST(Notation, PdnFaultsNameTheGameAndTheMove)
                   "game 11: unexpected \"\\x07\\x00\"",
                   "game 12: unterminated comment",
               }));
+    // A result against the rules' ending is a warning: the record is what was played.
+    ASSERT_EQ(contents.warnings.size(), 1u);
+    EXPECT_EQ(contents.warnings[0].toString(),
+              "game 6: warning: result 2-0 does not match the end of the game (Black wins: White has no pieces left.)");
     // Moves before a fault stand; a faulty game's later moves are not replayed.
     EXPECT_EQ(contents.games[1].moves().size(), 2u);
     EXPECT_EQ(contents.games[6].moves().size(), 9u);
@@ -231,15 +235,16 @@ TEST(Notation, PdnFilesAreReadOnlyWhenRegular)
 {
     char pattern[] = "/tmp/draughts-pdn-XXXXXX";
     const std::string dir = mkdtemp(pattern);
-    PdnContents contents;
+    PdnDatabase database;
     std::string error;
     ASSERT_TRUE(PdnWriter::writeFile(dir + "/games.pdn", randomGames(2), error)) << error;
-    ASSERT_TRUE(PdnReader::readFile(dir + "/games.pdn", contents, error)) << error;
-    EXPECT_EQ(contents.games.size(), 2u);
+    ASSERT_TRUE(database.openFile(dir + "/games.pdn", error)) << error;
+    EXPECT_EQ(database.size(), 2u);
     ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
-    EXPECT_FALSE(PdnReader::readFile(dir + "/fifo", contents, error));
+    EXPECT_FALSE(database.openFile(dir + "/fifo", error));
+    EXPECT_EQ(database.size(), 0u);
     EXPECT_EQ(error, "Cannot read \"" + dir + "/fifo\": not a regular file.");
-    EXPECT_FALSE(PdnReader::readFile(dir + "/missing.pdn", contents, error));
+    EXPECT_FALSE(database.openFile(dir + "/missing.pdn", error));
     EXPECT_EQ(error, "Cannot read \"" + dir + "/missing.pdn\": No such file or directory.");
     EXPECT_FALSE(PdnWriter::writeFile(dir + "/no/such/folder.pdn", {}, error));
     EXPECT_EQ(error, "Cannot write \"" + dir + "/no/such/folder.pdn\": No such file or directory.");

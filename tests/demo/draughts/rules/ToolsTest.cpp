@@ -42,25 +42,44 @@ TEST(DraughtsTools, PerftPrintsEveryDepthAndEachFirstMove)
         std::make_pair(std::string("draughts_perft: Bad FEN \"W:W51\": square 51 is not between 1 and 50.\n"), 2));
 }
 
-TEST(DraughtsTools, PdnCheckReportsEachFileAndFault)
+// check: each problem, then per file games, moves, errors and warnings apart; a warning
+// alone does not fail. list: a line per game from the index. Unreadable files and a wrong
+// command line get their statuses.
+TEST(DraughtsTools, PdnCheckAndListReportEachFileAndGame)
 {
     char pattern[] = "/tmp/draughts-tools-XXXXXX";
     const std::string dir = mkdtemp(pattern);
-    std::ofstream(dir + "/good.pdn") << "[Event \"a\"]\n1. 32-28 19-23 2. 28x19 14x23 *\n\n1. 33-29 1-1\n";
+    std::ofstream(dir + "/good.pdn") << "[Event \"a\"][White \"Ann\tA.\"][Black \"Bob\"][Date \"2024.05.01\"]\n"
+                                     << "1. 32-28 19-23 2. 28x19 14x23 *\n\n1. 33-29 [Result \"1-1\"] 1. 33-29 2-0\n";
     std::ofstream(dir + "/bad.pdn") << "1. 32-28 19-23 2. 28x19 14x23 3. 28-22 *\n1. 32-28 17-21 0-2\n";
 
     auto [output, status] = run(DRAUGHTS_PDN " check " + dir + "/good.pdn");
-    EXPECT_EQ(output, dir + "/good.pdn: 2 games read, 5 moves replayed, 0 errors\n");
+    EXPECT_EQ(output, dir + "/good.pdn: game 3: warning: the Result tag says \"1-1\", the moves end with 2-0\n" + dir +
+                          "/good.pdn: 3 games read, 6 moves replayed, 0 errors, 1 warning\n");
     EXPECT_EQ(status, 0);
 
     std::tie(output, status) = run(DRAUGHTS_PDN " check " + dir + "/bad.pdn " + dir + "/none.pdn " + dir);
     EXPECT_EQ(output, dir + "/bad.pdn: game 1, move 3. 28-22: illegal move: no white piece on 28\n" + dir +
-                          "/bad.pdn: 2 games read, 6 moves replayed, 1 error\n" + "Cannot read \"" + dir +
+                          "/bad.pdn: 2 games read, 6 moves replayed, 1 error, 0 warnings\n" + "Cannot read \"" + dir +
                           "/none.pdn\": No such file or directory.\n" + "Cannot read \"" + dir +
                           "\": not a regular file.\n");
     EXPECT_EQ(status, 1);
 
-    EXPECT_EQ(run(DRAUGHTS_PDN " verify x.pdn"), std::make_pair(std::string("Usage: draughts_pdn check FILE...\n"), 2));
+    std::tie(output, status) = run(DRAUGHTS_PDN " list " + dir + "/good.pdn " + dir + "/bad.pdn");
+    EXPECT_EQ(output, "file\tgame\tWhite\tBlack\tevent\tdate\tresult\tmoves\tproblem\n" + dir +
+                          "/good.pdn\t1\tAnn A.\tBob\ta\t2024.05.01\t*\t2\t\n" + dir + "/good.pdn\t2\t\t\t\t\t*\t1\t\n" +
+                          dir + "/good.pdn\t3\t\t\t\t\t2-0\t1\twarning: the Result tag says \"1-1\", the moves end with 2-0\n" +
+                          dir + "/bad.pdn\t1\t\t\t\t\t*\t2\terror: move 3. 28-22: illegal move: no white piece on 28\n" +
+                          dir + "/bad.pdn\t2\t\t\t\t\t0-2\t1\t\n");
+    EXPECT_EQ(status, 0);
+    std::tie(output, status) = run(DRAUGHTS_PDN " list " + dir + "/none.pdn");
+    EXPECT_EQ(status, 1);
+
+    std::tie(output, status) = run(DRAUGHTS_PDN " --help");
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(output.find("Exit status: 0"), std::string::npos) << output;
+    EXPECT_EQ(run(DRAUGHTS_PDN " verify x.pdn"),
+              std::make_pair(std::string("Usage: draughts_pdn check|list FILE...   (--help tells more)\n"), 2));
     std::remove((dir + "/good.pdn").c_str());
     std::remove((dir + "/bad.pdn").c_str());
     rmdir(dir.c_str());
