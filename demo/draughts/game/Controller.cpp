@@ -82,7 +82,7 @@ void Controller::refresh()
     }
     for (int square : m_Session.marked())
         m_View.markDestination(square);
-    m_View.setTexts(m_Session.statusText(), Session::helpText());
+    m_View.setTexts(m_Session.statusText(), m_Session.helpText());
     Rendering::Render::instance().requestRedraw();
 }
 

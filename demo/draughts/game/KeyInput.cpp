@@ -25,6 +25,26 @@ KeyInput::~KeyInput()
 
 void KeyInput::specialKey(int key, int /*x*/, int /*y*/)
 {
+    Session& session = m_Controller.session();
+    if (session.isChoosingGame()) {
+        using Step = GameList::Step;
+        switch (key) {
+        case GLUT_KEY_UP:
+            return session.stepGames(Step::Up);
+        case GLUT_KEY_DOWN:
+            return session.stepGames(Step::Down);
+        case GLUT_KEY_PAGE_UP:
+            return session.stepGames(Step::PageUp);
+        case GLUT_KEY_PAGE_DOWN:
+            return session.stepGames(Step::PageDown);
+        case GLUT_KEY_HOME:
+            return session.stepGames(Step::Home);
+        case GLUT_KEY_END:
+            return session.stepGames(Step::End);
+        default:
+            return;
+        }
+    }
     if (key != GLUT_KEY_LEFT && key != GLUT_KEY_RIGHT)
         return;
     m_Controller.finishMoves();
@@ -44,6 +64,16 @@ void KeyInput::press(unsigned char key)
     Session& session = m_Controller.session();
     // Anything done first completes the move gliding.
     m_Controller.finishMoves();
+    if (key == 'g' || key == 'G') {
+        session.toggleGames();
+        return;
+    }
+    // While the list of games is shown, only its keys act (Escape is the engine's).
+    if (session.isChoosingGame()) {
+        if (key == '\r' || key == '\n')
+            session.openChosenGame();
+        return;
+    }
     Color waiting = Color::White;
     switch (key) {
     case 'n':

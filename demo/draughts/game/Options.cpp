@@ -11,6 +11,9 @@ namespace Draughts
 
 namespace
 {
+// The highest game number --game takes (a file of 256 MiB holds fewer games).
+constexpr long c_MaxGame = 100000000;
+
 // A plain decimal number: digits with at most one point among or after them ("2", "0.5",
 // ".5", "3."); no sign, exponent, blank, hexadecimal or word such as "inf".
 bool readDecimal(const std::string& text, double& value)
@@ -22,6 +25,17 @@ bool readDecimal(const std::string& text, double& value)
         return false;
     // from_chars reads the point whatever the locale.
     return std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed).ec == std::errc();
+}
+
+// A whole number in decimal digits alone, from low to high.
+bool readWhole(const std::string& text, long low, long high, long& value)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return *end == '\0' && errno == 0 && value >= low && value <= high;
 }
 
 bool readSide(const std::string& value, Options::Side& side)
@@ -82,7 +96,7 @@ Options::Outcome Options::parse(const std::vector<std::string>& arguments)
             hasValue = true;
         }
         if (name != "--white" && name != "--black" && name != "--time" && name != "--level" && name != "--engine" &&
-            name != "--engine-time")
+            name != "--engine-time" && name != "--game")
             return fail("unknown option '" + Core::quotable(name) + "' (see --help)");
         if (!hasValue) {
             if (i + 1 >= arguments.size())
@@ -102,11 +116,12 @@ Options::Outcome Options::parse(const std::vector<std::string>& arguments)
             if (value.find_first_not_of(" \t") == std::string::npos)
                 return fail("option --engine takes the engine's command, not nothing");
             m_Engine = value;
+        } else if (name == "--game") {
+            if (!readWhole(value, 1, c_MaxGame, m_Game))
+                return fail("option --game takes a game's number from 1, not '" + Core::quotable(value) + "'");
         } else {
-            char* end = nullptr;
-            errno = 0;
-            const long level = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || errno != 0 || level < 1 || level > 10)
+            long level = 0;
+            if (!readWhole(value, 1, 10, level))
                 return fail("option --level takes a whole number from 1 to 10, not '" + Core::quotable(value) + "'");
             m_Level = static_cast<int>(level);
         }
@@ -120,6 +135,8 @@ Options::Outcome Options::parse(const std::vector<std::string>& arguments)
         if (m_Black == Side::Computer)
             m_Black = Side::Engine;
     }
+    if (m_Game != 0 && m_File.empty())
+        return fail("option --game needs a file");
     return Outcome::Run;
 }
 
@@ -127,7 +144,7 @@ std::string Options::usage()
 {
     return "Usage: draughts [--white human|computer|engine] [--black human|computer|engine]\n"
            "                [--time SECONDS] [--level 1..10] [--engine \"COMMAND [ARGS]\"]\n"
-           "                [--engine-time SECONDS] [FILE.pdn]\n"
+           "                [--engine-time SECONDS] [--game N] [FILE.pdn]\n"
            "International draughts on a 10 x 10 board, against the computer, a Hub engine\n"
            "program or another person.\n"
            "  --white, --black  who plays that side (default: White human, Black computer)\n"
@@ -137,12 +154,18 @@ std::string Options::usage()
            "                    started without a shell; it plays the sides given 'engine'\n"
            "                    (without one, the computer's sides)\n"
            "  --engine-time S   the engine's time per move (default: --time)\n"
-           "  FILE.pdn          replays the file's first game: left and right arrows step\n"
-           "                    through it, and play may go on from any move\n"
+           "  FILE.pdn          replays a game of the file: left and right arrows step\n"
+           "                    through it, and play may go on from any move. With several\n"
+           "                    games, their list is shown: arrows, page up/down, home/end\n"
+           "                    choose one, Enter opens it, g comes back to the list. A game\n"
+           "                    with an error is replayed up to it\n"
+           "  --game N          opens game N of the file (from 1) at once\n"
            "  --help            this text\n"
            "In the window: click a piece, then a marked square. Keys: n new game, u undo,\n"
-           "s save as PDN, h hint, arrows step through the game, Escape quits; when an\n"
-           "engine fails, c hands its side to the computer and m to you.\n";
+           "s save as PDN, h hint, arrows step through the game, g the list of games,\n"
+           "Escape quits; when an engine fails, c hands its side to the computer and m to you.\n"
+           "Exit status: 0 when the game ends with Escape, 1 when no window can be opened,\n"
+           "2 for a wrong command line, a file that cannot be read or one without a game.\n";
 }
 
 } // namespace Draughts

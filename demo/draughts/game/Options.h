@@ -9,7 +9,7 @@ namespace Draughts
 // The draughts program's command line:
 //   draughts [--white human|computer|engine] [--black human|computer|engine]
 //            [--time SECONDS] [--level 1..10] [--engine "COMMAND [ARGS]"]
-//            [--engine-time SECONDS] [FILE.pdn]
+//            [--engine-time SECONDS] [--game N] [FILE.pdn]
 // Options also as --name=value; SECONDS is a plain decimal number ("2", "0.5"). By default
 // White is the human and Black the computer; given --engine and no side "engine", the
 // engine plays the computer's sides.
@@ -54,6 +54,8 @@ public:
     int level() const { return m_Level; }
     // The PDN file to replay, "" for none.
     const std::string& file() const { return m_File; }
+    // The file's game to open (from 1, --game N), 0 for none given.
+    long game() const { return m_Game; }
     const std::string& error() const { return m_Error; }
 
 private:
@@ -66,6 +68,7 @@ private:
     double m_Seconds = 1.0;
     int m_Level = 5;
     std::string m_File;
+    long m_Game = 0;
     std::string m_Error;
 };
 

@@ -219,6 +219,64 @@ void Session::load(const Game& game)
     changed();
 }
 
+void Session::setGames(PdnDatabase database)
+{
+    m_Games = GameList(std::move(database));
+    m_Choosing = false;
+    if (m_Games.size() == 1) {
+        openGame(0);
+        return;
+    }
+    m_Choosing = m_Games.size() > 1;
+    changed();
+}
+
+bool Session::openGame(std::size_t i)
+{
+    if (i >= m_Games.size()) {
+        m_Message = "There is no game " + std::to_string(i + 1) + ": the file holds " +
+                    std::to_string(m_Games.size()) + (m_Games.size() == 1 ? " game." : " games.");
+        changed();
+        return false;
+    }
+    m_Games.choose(i);
+    m_Choosing = false;
+    const PdnDatabase& database = m_Games.database();
+    load(database.game(i));
+    std::string opened = "Game " + std::to_string(i + 1) + " of " + std::to_string(m_Games.size()) + ".";
+    if (m_Games.size() > 1)
+        opened += " g: the list of games.";
+    for (const PdnError& problem : database.problems(i))
+        if (!problem.warning) {
+            opened += " Read up to its error: " + problem.toString(false) + ".";
+            break;
+        }
+    if (!database.hasError(i) && database.hasWarning(i))
+        opened += " Warning: " + database.problems(i).front().message + ".";
+    m_Message = opened + (m_Message.empty() ? "" : " " + m_Message);
+    changed();
+    return true;
+}
+
+void Session::toggleGames()
+{
+    if (m_Games.size() < 2) {
+        m_Message = "No list of games: open a PDN file that holds several (draughts FILE.pdn).";
+        m_Choosing = false;
+    } else {
+        m_Choosing = !m_Choosing;
+    }
+    changed();
+}
+
+void Session::stepGames(GameList::Step step)
+{
+    if (!m_Choosing)
+        return;
+    m_Games.step(step);
+    changed();
+}
+
 void Session::newGame()
 {
     cancelAsking();
@@ -240,6 +298,8 @@ bool Session::humanToMove() const
 
 void Session::click(int number)
 {
+    if (m_Choosing)
+        return;
     Color waiting;
     if (m_Game.result() != Result::Ongoing) {
         m_Message = "The game is over: press n for a new game, or u to take back a move.";
@@ -691,6 +751,8 @@ Color Session::facing() const
 
 std::string Session::statusText() const
 {
+    if (m_Choosing)
+        return m_Games.page();
     const Position& position = m_Game.position();
     const Color side = position.sideToMove();
     std::string text;
@@ -732,10 +794,14 @@ std::string Session::statusText() const
     return text;
 }
 
-std::string Session::helpText()
+std::string Session::helpText() const
 {
-    return "Click a piece, then a marked square.  n new game  u undo  s save (PDN)  h hint  "
-           "left/right replay  Esc quit\n"
+    if (m_Choosing)
+        return "up/down page up/down home/end choose a game  Enter open it  g back to the game  Esc quit";
+    return std::string("Click a piece, then a marked square.  n new game  u undo  s save (PDN)  h hint  "
+                       "left/right replay  ") +
+           (m_Games.size() > 1 ? "g games  " : "") +
+           "Esc quit\n"
            "Camera: right-drag turns, z q d a e move, + orbit or free, - resets the view";
 }
 

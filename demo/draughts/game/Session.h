@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Game.h"
+#include "GameList.h"
 #include "Opponent.h"
 #include "Options.h"
 
@@ -84,6 +85,21 @@ public:
 
     // Replays a game: its moves become the record, shown from the game's start.
     void load(const Game& game);
+    // The games of a PDN file: with one, it is opened; with several, their list is shown to
+    // choose from, on the game played so far.
+    void setGames(PdnDatabase database);
+    // Opens game i of the list (from 0) as load() does, the message naming its error (it
+    // is replayed up to it) or its first warning. False, with a message, for no such game.
+    bool openGame(std::size_t i);
+    // Shows the list of games, or goes back from it to the game (with a message when there
+    // is no list: the file had one game, or none was opened).
+    void toggleGames();
+    // While the list is shown, the status text is the list and clicks do nothing.
+    bool isChoosingGame() const { return m_Choosing; }
+    void stepGames(GameList::Step step);
+    // Opens the game chosen in the list.
+    void openChosenGame() { openGame(m_Games.chosen()); }
+    const GameList& games() const { return m_Games; }
     // A click on square n (1-50; 0 for a square that is not played on).
     void click(int number);
     // A new game from the initial position (the opponents forget what they learnt).
@@ -130,7 +146,8 @@ public:
     // The status lines: whose turn (and what the opponent thinking found so far) or the
     // result, the last moves, the message.
     std::string statusText() const;
-    static std::string helpText();
+    // The keys (those of the list while it is shown).
+    std::string helpText() const;
     // The file name save() tries first for a time: "draughts-YYYYMMDD-HHMMSS.pdn".
     static std::string saveName(std::int64_t unixTime);
 
@@ -184,6 +201,8 @@ private:
     std::vector<int> m_Waypoints;
     Move m_Hint;
     std::string m_Message;
+    GameList m_Games;
+    bool m_Choosing = false;
 
     std::function<void(const Position&, const Move&)> m_OnMove;
     std::function<void()> m_OnChange;

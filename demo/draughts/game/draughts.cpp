@@ -39,21 +39,32 @@ int main(int argc, char** argv)
         break;
     }
 
-    Draughts::Game loaded;
+    // A file is indexed whole; its games are built when opened. Only a file that cannot be
+    // read or holds no game (or no game --game names) ends the program.
+    Draughts::PdnDatabase database;
+    const std::string file = Core::quotable(options.file());
     if (!options.file().empty()) {
-        Draughts::PdnDatabase database;
         std::string error;
         if (!database.openFile(options.file(), error)) {
             std::cerr << "draughts: " << error << '\n';
             return 2;
         }
         if (database.size() == 0) {
-            std::cerr << "draughts: " << Core::quotable(options.file()) << ": no game in the file\n";
+            std::cerr << "draughts: " << file << ": no game in the file\n";
             return 2;
         }
-        for (const Draughts::PdnError& problem : database.problems(0))
-            std::cerr << "draughts: " << Core::quotable(options.file()) << ": " << problem.toString() << '\n';
-        loaded = database.game(0);
+        if (options.game() > static_cast<long>(database.size())) {
+            std::cerr << "draughts: " << file << ": no game " << options.game() << ": the file holds "
+                      << database.size() << (database.size() == 1 ? " game\n" : " games\n");
+            return 2;
+        }
+        const std::size_t opened = options.game() > 0 ? static_cast<std::size_t>(options.game() - 1) : 0;
+        if (options.game() > 0 || database.size() == 1)
+            for (const Draughts::PdnError& problem : database.problems(opened))
+                std::cerr << "draughts: " << file << ": " << problem.toString() << '\n';
+        else if (database.errorCount() != 0)
+            std::cerr << "draughts: " << file << ": " << database.errorCount() << " of " << database.size()
+                      << " games have an error (marked in the list; each is replayed up to it)\n";
     }
 
     char cwd[PATH_MAX];
@@ -62,8 +73,12 @@ int main(int argc, char** argv)
     Draughts::BoardView view(Draughts::BoardView::findDataRoots(DRAUGHTS_INSTALLED_DATA));
     Draughts::Session session(options);
     session.setOnError([](const std::string& line) { std::cerr << "draughts: " << line << '\n'; });
-    if (!options.file().empty())
-        session.load(loaded);
+    if (!options.file().empty()) {
+        const long game = options.game();
+        session.setGames(std::move(database));
+        if (game > 0)
+            session.openGame(static_cast<std::size_t>(game - 1));
+    }
     Draughts::Controller controller(view, session);
     Draughts::KeyInput keys(controller, saveDirectory);
 

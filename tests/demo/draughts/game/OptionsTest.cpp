@@ -17,6 +17,9 @@ TEST(OptionsTest, ReadsTheCommandLine)
     EXPECT_EQ(options.seconds(), 2.5);
     EXPECT_EQ(options.level(), 10);
     EXPECT_EQ(options.file(), "game.pdn");
+    EXPECT_EQ(options.game(), 0);
+    EXPECT_EQ(options.parse({"--game", "12", "games.pdn"}), Options::Outcome::Run);
+    EXPECT_EQ(options.game(), 12);
     EXPECT_EQ(options.parse({"--time=.5"}), Options::Outcome::Run);
     EXPECT_EQ(options.seconds(), 0.5);
     EXPECT_EQ(options.parse({"--time", "3600."}), Options::Outcome::Run);
@@ -37,7 +40,8 @@ TEST(OptionsTest, RefusesBadOptionsInOneLine)
         {"--time", "nan"},     {"--time", "1e9"},  {"--level", "11"},    {"--level", "0"}, {"--level", "5x"},
         {"--level="},          {"a.pdn", "b.pdn"}, {"-x"},               {""},             {"--time", "0x10"},
         {"--time", "1e1"},     {"--time", "+2"},   {"--time", " 2"},     {"--time", "2 "}, {"--time", "1.2.3"},
-        {"--time", "."},       {"--time", "inf"},  {"--white", "\x1b]0;owned\x07"},      {"\x1b[2J", "b.pdn"}};
+        {"--time", "."},       {"--time", "inf"},  {"--white", "\x1b]0;owned\x07"},      {"\x1b[2J", "b.pdn"},
+        {"--game", "0", "a.pdn"}, {"--game", "-2", "a.pdn"}, {"--game=+2", "a.pdn"},  {"--game", "3"}};
     // clang-format on
     for (const auto& arguments : bad) {
         Options options;
