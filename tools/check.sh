@@ -71,4 +71,5 @@ echo "== Fuzzers, short runs"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTESSELLON_FUZZ=ON \
   -DTESSELLON_BUILD_TESTS=OFF -DTESSELLON_BUILD_DEMO=OFF -DTESSELLON_BUILD_BENCH=OFF
 cmake --build build-fuzz -j "$jobs"
-ctest --test-dir build-fuzz --output-on-failure
+# Two at a time: each run lasts its fixed number of seconds, so this halves the stage.
+ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
