@@ -57,8 +57,9 @@ int sum(Bitboard set, const int* table)
     return total;
 }
 
-// A lone king against at most three pieces among which a king: the rules draw these soon.
-bool drawishEnding(const Position& position)
+} // namespace
+
+bool Evaluation::drawishEnding(const Position& position)
 {
     for (Color lone : {Color::White, Color::Black}) {
         const Color other = opponent(lone);
@@ -68,7 +69,6 @@ bool drawishEnding(const Position& position)
     }
     return false;
 }
-} // namespace
 
 int Evaluation::evaluate(const Position& position)
 {

@@ -18,6 +18,8 @@ public:
     static constexpr int c_King = 300;
 
     static int evaluate(const Position& position);
+    // A lone king against at most three pieces among which a king: the rules draw these soon.
+    static bool drawishEnding(const Position& position);
     // A deterministic offset in [-amplitude, amplitude] per position and seed: the lower
     // levels' deliberate mistakes, the same on every visit so that the search stays sound.
     static int noise(std::uint64_t hash, std::uint64_t seed, int amplitude);

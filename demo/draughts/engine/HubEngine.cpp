@@ -79,8 +79,10 @@ void HubEngine::error(const std::string& message)
 
 Search& HubEngine::search()
 {
-    if (!m_Search)
+    if (!m_Search) {
         m_Search = std::make_unique<Search>(static_cast<std::size_t>(m_HashMegabytes));
+        m_Search->setEvaluation(m_Weights);
+    }
     return *m_Search;
 }
 
@@ -152,6 +154,7 @@ void HubEngine::hub()
              .add("type", "int")
              .add("min", "1")
              .add("max", std::to_string(c_MaxHashMegabytes)));
+    send(HubLine("param").add("name", "weights").add("value", "").add("type", "string"));
     send(HubLine("wait"));
 }
 
@@ -177,6 +180,22 @@ void HubEngine::setParam(const HubLine& line)
         if (number != m_HashMegabytes)
             m_Search.reset();
         m_HashMegabytes = static_cast<int>(number);
+    } else if (name == "weights") {
+        // "" the installed weights, "none" the hand-set evaluation, else a weights file.
+        std::shared_ptr<const PatternEvaluation> weights;
+        std::string why;
+        if (value.empty()) {
+            weights = PatternEvaluation::installed();
+        } else if (value != "none") {
+            auto loaded = std::make_shared<PatternEvaluation>();
+            if (!loaded->load(value, why)) {
+                error("weights: " + why);
+                return;
+            }
+            weights = loaded;
+        }
+        m_Weights = weights;
+        search().setEvaluation(m_Weights);
     }
     // Parameters of other engines are ignored.
 }

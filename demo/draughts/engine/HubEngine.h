@@ -11,6 +11,7 @@
 
 #include "Game.h"
 #include "HubLine.h"
+#include "PatternEvaluation.h"
 #include "Search.h"
 
 namespace Draughts
@@ -21,7 +22,9 @@ namespace Draughts
 // Searches run on a worker thread, so that ping, stop and ponder-hit are answered while
 // one runs; every search ends with exactly one "done". Unknown commands and arguments are
 // ignored; a line it cannot accept is answered "error message=...". Parameters: level
-// (1-10, the built-in strength) and hash (megabytes of the transposition table).
+// (1-10, the built-in strength), hash (megabytes of the transposition table) and weights
+// (the learnt evaluation's file: empty for the installed one, "none" for the hand-set
+// evaluation).
 //
 // Lines are sent from the thread calling handle() and from the search's thread, one at a
 // time. Destroyed, it stops a search and waits for its thread (no "done" then).
@@ -87,6 +90,7 @@ private:
     std::mutex m_SendMutex;
     int m_Level = 10;
     int m_HashMegabytes = 16;
+    std::shared_ptr<const PatternEvaluation> m_Weights = PatternEvaluation::installed();
     std::unique_ptr<Search> m_Search;
     Game m_Game;
     TimeControl m_Control;

@@ -38,7 +38,9 @@ int fromTable(int score, int ply)
 }
 } // namespace
 
-Search::Search(std::size_t tableMegabytes) : m_Table(tableMegabytes), m_Plies(c_MaxPly + 1), m_Lines(c_MaxPly + 1)
+Search::Search(std::size_t tableMegabytes)
+    : m_Table(tableMegabytes), m_Evaluation(PatternEvaluation::installed()), m_Plies(c_MaxPly + 1),
+      m_Lines(c_MaxPly + 1)
 {
     for (Ply& ply : m_Plies) {
         ply.moves.reserve(64);
@@ -92,9 +94,10 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
     m_History = history;
     m_Noise = level.noise;
     m_Seed = (limits.seed + 1) * 0xD1B54A32D192ED03ULL;
-    // Scores with mistakes in them must not outlive this search.
-    if (m_Noise > 0)
-        m_Table.clear();
+    // What a search with mistakes in it learnt (scores, move order) must not outlive it.
+    if (m_Noise > 0 || m_Noisy)
+        clear();
+    m_Noisy = m_Noise > 0;
     m_Table.startSearch();
     for (auto& row : m_Scores)
         for (int& score : row)
@@ -174,7 +177,8 @@ bool Search::timeUp()
 
 int Search::evaluate(const Position& position) const
 {
-    return Evaluation::evaluate(position) + Evaluation::noise(position.hash(), m_Seed, m_Noise);
+    const int score = m_Evaluation ? m_Evaluation->evaluate(position) : Evaluation::evaluate(position);
+    return score + Evaluation::noise(position.hash(), m_Seed, m_Noise);
 }
 
 bool Search::repeated(int ply) const

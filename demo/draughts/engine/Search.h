@@ -4,9 +4,11 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "Game.h"
+#include "PatternEvaluation.h"
 #include "TranspositionTable.h"
 
 namespace Draughts
@@ -62,16 +64,23 @@ struct SearchResult
 
 // The computer opponent: alpha-beta search with iterative deepening, a transposition table,
 // move ordering (table move, killer moves, history) and a quiescence search of captures, over
-// Evaluation. Meant to run on a worker thread: run() returns within the time given or at once
-// when the stop flag is set, and never touches anything but the object and its arguments.
+// the learnt evaluation (PatternEvaluation) or the hand-set one (Evaluation). Meant to run on
+// a worker thread: run() returns within the time given or at once when the stop flag is set,
+// and never touches anything but the object and its arguments.
 // One search at a time per object; the object may be reused (it keeps its table).
 class Search
 {
 public:
     static constexpr int c_WinScore = 30000;
 
-    // A search with a transposition table of about the given size, allocated now.
+    // A search with a transposition table of about the given size, allocated now, judging
+    // positions by the installed learnt evaluation, or the hand-set one when it is missing.
     explicit Search(std::size_t tableMegabytes = 16);
+
+    // Judges positions by these learnt weights from the next search on; null for the
+    // hand-set evaluation.
+    void setEvaluation(std::shared_ptr<const PatternEvaluation> evaluation) { m_Evaluation = std::move(evaluation); }
+    bool isLearnt() const { return m_Evaluation != nullptr; }
 
     // Searches the game's current position. Repetitions of the game's earlier positions count
     // as draws. Pass a game no other thread changes meanwhile (a copy). With no legal move
@@ -103,6 +112,7 @@ private:
     bool timeUp();
 
     TranspositionTable m_Table;
+    std::shared_ptr<const PatternEvaluation> m_Evaluation;
     std::vector<Ply> m_Plies;
     std::vector<std::vector<Move>> m_Lines;
     std::vector<std::uint64_t> m_History;
@@ -110,6 +120,8 @@ private:
     std::uint64_t m_Nodes = 0;
     std::uint64_t m_Seed = 0;
     int m_Noise = 0;
+    // The last search played deliberate mistakes.
+    bool m_Noisy = false;
     bool m_Aborted = false;
     bool m_Stopped = false;
     bool m_CheckTime = false;

@@ -12,6 +12,7 @@
 
 #include "HubEngine.h"
 #include "LineReader.h"
+#include "PatternEvaluation.h"
 
 namespace
 {
@@ -22,7 +23,8 @@ const char* const c_Usage =
     "Usage: draughts_engine\n"
     "International draughts engine speaking the Hub protocol (version 2) on standard input\n"
     "and output, for a GUI that starts it. Parameters (set-param): level 1..10 (default 10),\n"
-    "hash MEGABYTES 1..1024 (default 16).\n";
+    "hash MEGABYTES 1..1024 (default 16), weights FILE (the learnt evaluation; empty for the\n"
+    "installed one, none for the hand-set one).\n";
 } // namespace
 
 int main(int argc, char** argv)
@@ -32,6 +34,10 @@ int main(int argc, char** argv)
         std::fputs(c_Usage, help ? stdout : stderr);
         return help ? 0 : 2;
     }
+    std::string why;
+    if (!Draughts::PatternEvaluation::installed(&why))
+        std::fprintf(stderr, "draughts_engine: no learnt evaluation (%s): playing with the hand-set one\n",
+                     why.c_str());
     // A GUI gone away is seen as a failed write, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
     std::atomic<bool> broken{false};

@@ -128,6 +128,7 @@ std::vector<std::string> makeOpenings(int count, std::uint64_t seed)
 {
     std::mt19937_64 random(seed);
     Search search(16);
+    search.setEvaluation(nullptr);
     std::vector<std::string> openings;
     std::set<std::uint64_t> seen;
     while (static_cast<int>(openings.size()) < count) {

@@ -52,8 +52,10 @@ TEST(SearchOpponentTest, ReportsProgressThenOneLegalMoveInTime)
         EXPECT_EQ(answer.ply, game.moves().size());
         const MoveList legal = game.legalMoves();
         ASSERT_NE(std::find(legal.begin(), legal.end(), answer.move), legal.end()) << "ply " << ply;
-        // The opening's moves are no forced moves: the search went some depths deep.
-        ASSERT_GE(progress.size(), 2u) << "ply " << ply;
+        // Unless the move was forced (an exchange), the search went some depths deep.
+        if (legal.size() > 1) {
+            ASSERT_GE(progress.size(), 2u) << "ply " << ply;
+        }
         for (std::size_t i = 0; i < progress.size(); ++i) {
             EXPECT_EQ(progress[i].depth, static_cast<int>(i) + 1);
             EXPECT_EQ(progress[i].ply, game.moves().size());

@@ -76,7 +76,7 @@ TEST(MatchEngineTest, PlaysLegalMovesAndRefusesAnEngineThatDoesNot)
 {
     MatchEngine engine;
     std::string error;
-    ASSERT_TRUE(engine.start(DRAUGHTS_ENGINE, {{"hash", "1"}}, error)) << error;
+    ASSERT_TRUE(engine.start(DRAUGHTS_ENGINE, {{"hash", "1"}, {"weights", "none"}}, error)) << error;
     EXPECT_EQ(engine.name(), "Tessellon draughts");
     // A few moves each way, by nodes and by time, with king moves in the position sent.
     Game game;
