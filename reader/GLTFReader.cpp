@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <memory>
@@ -392,6 +393,50 @@ Vec3<double> vectorAt(const Elements& e, std::size_t i)
     return Vec3<double>(component(e, i, 0), component(e, i, 1), e.components > 2 ? component(e, i, 2) : 0.0);
 }
 
+// The values make(0), make(1), ... as an iterator, so that a vector is built from them in
+// one pass (no default values written first).
+template <typename Make>
+class Generated
+{
+public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = decltype(std::declval<const Make&>()(std::size_t()));
+    using difference_type = std::ptrdiff_t;
+    using pointer = const value_type*;
+    using reference = value_type;
+
+    Generated(const Make& make, std::size_t i) : m_Make(&make), m_I(i) {}
+    value_type operator*() const { return (*m_Make)(m_I); }
+    Generated& operator++()
+    {
+        ++m_I;
+        return *this;
+    }
+    Generated operator++(int)
+    {
+        Generated before = *this;
+        ++m_I;
+        return before;
+    }
+    difference_type operator-(const Generated& other) const
+    {
+        return static_cast<difference_type>(m_I) - static_cast<difference_type>(other.m_I);
+    }
+    bool operator==(const Generated& other) const { return m_I == other.m_I; }
+    bool operator!=(const Generated& other) const { return m_I != other.m_I; }
+
+private:
+    const Make* m_Make;
+    std::size_t m_I;
+};
+
+template <typename Make>
+auto generated(std::size_t count, const Make& make)
+{
+    using Value = typename Generated<Make>::value_type;
+    return std::vector<Value>(Generated<Make>(make, 0), Generated<Make>(make, count));
+}
+
 bool readIndices(const tinygltf::Model& model, int index, std::vector<std::uint32_t>& out, std::string& why)
 {
     Elements e;
@@ -403,7 +448,9 @@ bool readIndices(const tinygltf::Model& model, int index, std::vector<std::uint3
                               e.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE))
         return why = "accessor " + std::to_string(index) + " has the wrong type", false;
     out.resize(e.count);
-    if (e.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
+    if (e.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT && e.stride == 4)
+        std::memcpy(out.data(), e.base, 4 * e.count);
+    else if (e.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
         for (std::size_t i = 0; i < e.count; ++i)
             out[i] = load<std::uint32_t>(e.base + i * e.stride);
     else if (e.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT)
@@ -728,52 +775,47 @@ private:
 
     static bool floats(const Elements& e) { return e.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT; }
 
-    // Three floats per element, as they are.
-    static void copyFloats(const Elements& e, std::vector<Vec3<double>>& out)
-    {
-        for (std::size_t i = 0; i < e.count; ++i) {
-            float v[3];
-            std::memcpy(v, e.base + i * e.stride, sizeof v);
-            out[i] = Vec3<double>(v[0], v[1], v[2]);
-        }
-    }
-
-    // The part's vertices moved by its node's transform.
+    // The part's vertices moved by its node's transform; normals in the engine's form.
     static void place(const Part& part, const Transform& m, std::vector<Vec3<double>>& positions,
                       std::vector<Vec3<double>>& normals, std::vector<Vec2<double>>& texCoords)
     {
         const bool plain = m == identity(); // no transform: the file's vertices as they are
-        positions.resize(part.count);
-        if (plain && floats(part.positions)) {
-            copyFloats(part.positions, positions);
-        } else {
-            for (std::size_t i = 0; i < part.count; ++i) {
-                const Vec3<double> p = vectorAt(part.positions, i);
-                positions[i] = Vec3<double>(m[0] * p.x() + m[4] * p.y() + m[8] * p.z() + m[12],
-                                            m[1] * p.x() + m[5] * p.y() + m[9] * p.z() + m[13],
-                                            m[2] * p.x() + m[6] * p.y() + m[10] * p.z() + m[14]);
-            }
-        }
-        if (part.hasTexCoords) {
-            texCoords.resize(part.count);
-            // glTF counts v from the picture's top row, the engine from its bottom row.
-            if (part.texCoords.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT)
-                for (std::size_t i = 0; i < part.count; ++i) {
-                    float t[2];
-                    std::memcpy(t, part.texCoords.base + i * part.texCoords.stride, sizeof t);
-                    texCoords[i] = Vec2<double>(t[0], 1.0 - t[1]);
-                }
-            else
-                for (std::size_t i = 0; i < part.count; ++i) {
-                    const Vec3<double> t = vectorAt(part.texCoords, i);
-                    texCoords[i] = Vec2<double>(t.x(), 1.0 - t.y());
-                }
-        }
+        const Elements& p = part.positions;
+        if (plain && floats(p))
+            positions = generated(part.count, [&p](std::size_t i) {
+                float v[3];
+                std::memcpy(v, p.base + i * p.stride, sizeof v);
+                return Vec3<double>(v[0], v[1], v[2]);
+            });
+        else
+            positions = generated(part.count, [&p, &m](std::size_t i) {
+                const Vec3<double> v = vectorAt(p, i);
+                return Vec3<double>(m[0] * v.x() + m[4] * v.y() + m[8] * v.z() + m[12],
+                                    m[1] * v.x() + m[5] * v.y() + m[9] * v.z() + m[13],
+                                    m[2] * v.x() + m[6] * v.y() + m[10] * v.z() + m[14]);
+            });
+        // glTF counts v from the picture's top row, the engine from its bottom row.
+        const Elements& t = part.texCoords;
+        if (part.hasTexCoords && t.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT)
+            texCoords = generated(part.count, [&t](std::size_t i) {
+                float v[2];
+                std::memcpy(v, t.base + i * t.stride, sizeof v);
+                return Vec2<double>(v[0], 1.0 - v[1]);
+            });
+        else if (part.hasTexCoords)
+            texCoords = generated(part.count, [&t](std::size_t i) {
+                const Vec3<double> v = vectorAt(t, i);
+                return Vec2<double>(v.x(), 1.0 - v.y());
+            });
         if (!part.hasNormals)
             return;
-        normals.resize(part.count);
-        if (plain && floats(part.normals)) {
-            copyFloats(part.normals, normals);
+        const Elements& n = part.normals;
+        if (plain && floats(n)) {
+            normals = generated(part.count, [&n](std::size_t i) {
+                float v[3];
+                std::memcpy(v, n.base + i * n.stride, sizeof v);
+                return Vec3<double>(v[0], v[2], -v[1]); // MeshBuilder::stored
+            });
             return;
         }
         // Normals turn with the inverse transpose of the linear part (its cofactors, up to
@@ -782,18 +824,16 @@ private:
                              m[2] * m[9] - m[1] * m[10], m[0] * m[10] - m[2] * m[8], m[1] * m[8] - m[0] * m[9],
                              m[1] * m[6] - m[2] * m[5],  m[2] * m[4] - m[0] * m[6],  m[0] * m[5] - m[1] * m[4]};
         const double sign = determinant(m) < 0 ? -1.0 : 1.0;
-        for (std::size_t i = 0; i < part.count; ++i) {
-            const Vec3<double> n = vectorAt(part.normals, i);
-            if (plain) {
-                normals[i] = n;
-                continue;
-            }
-            Vec3<double> t(c[0] * n.x() + c[3] * n.y() + c[6] * n.z(), c[1] * n.x() + c[4] * n.y() + c[7] * n.z(),
-                           c[2] * n.x() + c[5] * n.y() + c[8] * n.z());
-            t = t * sign;
-            t.normalize();
-            normals[i] = t;
-        }
+        normals = generated(part.count, [&](std::size_t i) {
+            const Vec3<double> v = vectorAt(n, i);
+            if (plain)
+                return MeshBuilder::stored(v);
+            Vec3<double> turned(c[0] * v.x() + c[3] * v.y() + c[6] * v.z(), c[1] * v.x() + c[4] * v.y() + c[7] * v.z(),
+                                c[2] * v.x() + c[5] * v.y() + c[8] * v.z());
+            turned = turned * sign;
+            turned.normalize();
+            return MeshBuilder::stored(turned);
+        });
     }
 
     // The base colour texture of a material, made once per picture (the mesh owns it).

@@ -21,13 +21,6 @@ std::size_t faceSize(unsigned int mode)
     return mode == GL_TRIANGLES ? 3 : mode == GL_LINES ? 2 : 1;
 }
 
-// The stored form of a normal meant to reach OpenGL as `n`: a primitive emits a stored
-// normal s as (s.x, -s.z, s.y).
-Vec3<double> stored(const Vec3<double>& n)
-{
-    return Vec3<double>(n.x(), n.z(), -n.y());
-}
-
 Rendering::Primitive* newPrimitive(Rendering::Geometry* geometry, unsigned int mode, const MeshBuilder::Look& look)
 {
     auto* primitive = new Rendering::Primitive;
@@ -65,9 +58,6 @@ std::size_t MeshBuilder::buildShared(unsigned int mode, const std::vector<std::u
     const std::size_t count = positions.size();
     const bool hasNormals = normals.size() == count;
     const bool hasTexCoords = texCoords.size() == count;
-    if (hasNormals)
-        for (Vec3<double>& n : normals)
-            n = stored(n);
     const std::size_t size = faceSize(mode);
     std::size_t dropped = 0;
     auto inside = [&](std::size_t first) {
@@ -88,17 +78,26 @@ std::size_t MeshBuilder::buildShared(unsigned int mode, const std::vector<std::u
             geometry->getTexCoordArray() = std::move(texCoords);
         Rendering::Primitive* primitive = newPrimitive(geometry, mode, look);
         std::vector<unsigned short>& indices = primitive->getVertexIndicesArray();
-        indices.resize(corners.size() - corners.size() % size);
-        std::size_t filled = 0;
-        for (std::size_t first = 0; first + size <= corners.size(); first += size) {
-            if (!inside(first)) {
-                ++dropped;
-                continue;
-            }
-            for (std::size_t k = 0; k < size; ++k)
-                indices[filled++] = static_cast<unsigned short>(corners[first + k]);
+        const std::size_t used = corners.size() - corners.size() % size;
+        indices.resize(used);
+        // The indices as they are, unless a face lies outside.
+        std::uint32_t highest = 0;
+        for (std::size_t i = 0; i < used; ++i) {
+            highest = std::max(highest, corners[i]);
+            indices[i] = static_cast<unsigned short>(corners[i]);
         }
-        indices.resize(filled);
+        if (highest >= count) {
+            std::size_t filled = 0;
+            for (std::size_t first = 0; first + size <= used; first += size) {
+                if (!inside(first)) {
+                    ++dropped;
+                    continue;
+                }
+                for (std::size_t k = 0; k < size; ++k)
+                    indices[filled++] = static_cast<unsigned short>(corners[first + k]);
+            }
+            indices.resize(filled);
+        }
         finishShared(geometry, primitive, hasNormals, hasTexCoords, missing);
         return dropped;
     }

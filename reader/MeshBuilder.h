@@ -60,6 +60,10 @@ public:
         Smooth
     };
 
+    // The engine's stored form of a normal meant to reach OpenGL as `n`: a primitive emits
+    // a stored normal s as (s.x, -s.z, s.y).
+    static Vec3<double> stored(const Vec3<double>& n) { return Vec3<double>(n.x(), n.z(), -n.y()); }
+
     // The arrays the corners index. Normals are as OpenGL should receive them; they are
     // stored in the geometries in the engine's form.
     MeshBuilder(const std::vector<Vec3<double>>& positions, const std::vector<Vec3<double>>& normals,
@@ -74,8 +78,8 @@ public:
 
     // The same for faces whose corners index positions, normals and texture coordinates
     // alike (`normals` and `texCoords` are used when they are as long as `positions`, and
-    // are then moved into the mesh with them when they fit one geometry). Returns the number
-    // of faces left out.
+    // are then moved into the mesh with them when they fit one geometry). Here the normals
+    // are already in the engine's form (stored()). Returns the number of faces left out.
     static std::size_t buildShared(unsigned int mode, const std::vector<std::uint32_t>& corners,
                                    std::vector<Vec3<double>>&& positions, std::vector<Vec3<double>>&& normals,
                                    std::vector<Vec2<double>>&& texCoords, const Look& look, Missing missing,
