@@ -89,8 +89,7 @@ bool hub(const std::string& command, const Position& position, double seconds, S
                 error = event.text;
                 return false;
             }
-            if (event.kind == HubClient::Event::Kind::Info && event.depth > 0 && event.nodes > 0 &&
-                event.seconds > 0) {
+            if (event.kind == HubClient::Event::Kind::Info && event.depth > 0 && event.nodes > 0 && event.seconds > 0) {
                 sample.depth = event.depth;
                 sample.nodes = event.nodes;
                 sample.seconds = event.seconds;

@@ -16,16 +16,28 @@ constexpr int c_NoMove = 255;
 // Scores this close to a win are wins at a known distance.
 constexpr int c_WinZone = Search::c_WinScore - 1000;
 
-// Per level: the deepest iteration, the amplitude of the deliberate misjudgements and the
-// percentage of moves played at random.
+// Per level: the deepest iteration, the positions a move may visit (0: as many as the
+// time allows), the amplitude of the deliberate misjudgements and the percentage of moves
+// played at random. The upper levels are bounded by positions, not depth, so that each
+// stays below the next in the endings too, where depth comes cheap, and whatever the
+// time per move, on any machine; level 10 alone takes all the time it is given.
 struct Level
 {
     int depth;
+    std::uint64_t nodes;
     int noise;
     int randomMoves;
 };
-constexpr Level c_Levels[10] = {{1, 150, 40}, {1, 100, 25}, {2, 60, 15}, {2, 40, 8}, {3, 25, 4},
-                                {4, 12, 0},   {6, 6, 0},    {8, 0, 0},   {12, 0, 0}, {c_MaxPly / 2, 0, 0}};
+constexpr Level c_Levels[10] = {{1, 0, 150, 40},
+                                {1, 0, 100, 25},
+                                {2, 0, 60, 15},
+                                {2, 0, 40, 8},
+                                {3, 0, 25, 4},
+                                {4, 0, 12, 0},
+                                {6, 0, 6, 0},
+                                {c_MaxPly / 2, 60000, 0, 0},
+                                {c_MaxPly / 2, 250000, 0, 0},
+                                {c_MaxPly / 2, 0, 0, 0}};
 
 // Win scores count from the root; the table keeps them counted from the position.
 int toTable(int score, int ply)
@@ -87,6 +99,8 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
     m_Stop = limits.stop;
     m_Infinite = limits.infinite;
     m_MaxNodes = limits.maxNodes;
+    if (level.nodes != 0 && (m_MaxNodes == 0 || level.nodes < m_MaxNodes))
+        m_MaxNodes = level.nodes;
     m_Aborted = false;
     m_Stopped = false;
     m_CheckTime = false;

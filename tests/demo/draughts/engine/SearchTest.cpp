@@ -148,3 +148,29 @@ TEST(Search, TheTopLevelUsesItsTimeAndNoMore)
     EXPECT_LE(result.seconds, 0.3 * 1.1 + 0.1);
     EXPECT_GE(result.depth, 3);
 }
+
+// Levels 8 and 9 are bounded by positions, whatever the time; a node limit below theirs
+// still holds, and level 10 is not bounded.
+TEST(Search, TheUpperLevelsStopAtTheirPositions)
+{
+    Search search(1);
+    SearchLimits limits;
+    limits.seconds = 600;
+    limits.level = 8;
+    const SearchResult eight = search.run(Position::initial(), limits);
+    limits.level = 9;
+    const SearchResult nine = search.run(Position::initial(), limits);
+    // The limit is looked at every 256 positions.
+    EXPECT_LE(eight.nodes, 60000u + 256);
+    EXPECT_GT(eight.nodes, 30000u);
+    EXPECT_LE(nine.nodes, 250000u + 256);
+    EXPECT_GT(nine.nodes, eight.nodes * 2);
+    EXPECT_GE(nine.depth, eight.depth);
+
+    limits.maxNodes = 5000;
+    EXPECT_LE(search.run(Position::initial(), limits).nodes, 5000u + 256);
+    limits.level = 10;
+    limits.infinite = true;
+    limits.maxNodes = 300000;
+    EXPECT_GT(search.run(Position::initial(), limits).nodes, 250000u + 256);
+}
