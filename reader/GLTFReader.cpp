@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <map>
@@ -437,28 +438,21 @@ auto generated(std::size_t count, const Make& make)
     return std::vector<Value>(Generated<Make>(make, 0), Generated<Make>(make, count));
 }
 
-bool readIndices(const tinygltf::Model& model, int index, std::vector<std::uint32_t>& out, std::string& why)
+// An accessor of indices, read where it lies: unsigned bytes, shorts or ints.
+bool indicesOf(const tinygltf::Model& model, int index, MeshBuilder::Indices& out, std::string& why)
 {
     Elements e;
     if (!elementsOf(model, index, e, why))
         return false;
-    // Indices are unsigned bytes, shorts or ints.
     if (e.components != 1 || (e.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT &&
                               e.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT &&
                               e.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE))
         return why = "accessor " + std::to_string(index) + " has the wrong type", false;
-    out.resize(e.count);
-    if (e.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT && e.stride == 4)
-        std::memcpy(out.data(), e.base, 4 * e.count);
-    else if (e.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)
-        for (std::size_t i = 0; i < e.count; ++i)
-            out[i] = load<std::uint32_t>(e.base + i * e.stride);
-    else if (e.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT)
-        for (std::size_t i = 0; i < e.count; ++i)
-            out[i] = load<std::uint16_t>(e.base + i * e.stride);
-    else
-        for (std::size_t i = 0; i < e.count; ++i)
-            out[i] = e.base[i * e.stride];
+    out.base = e.base;
+    out.count = e.count;
+    out.stride = e.stride;
+    out.width = static_cast<unsigned>(
+        tinygltf::GetComponentSizeInBytes(static_cast<std::uint32_t>(e.componentType)));
     return true;
 }
 
@@ -576,17 +570,22 @@ struct Part
     std::size_t count = 0; // vertices
     Elements positions, normals, texCoords;
     bool hasNormals = false, hasTexCoords = false;
-    std::vector<std::uint32_t> corners; // faces of the begin mode, as vertex numbers
-    std::vector<std::uint32_t> turned;  // the same with each triangle's corners the other way
+    // Faces of the begin mode, as vertex numbers: the file's indices where they lie when
+    // the glTF mode lists faces one after the other, else `made` from them.
+    MeshBuilder::Indices indices;
+    bool inPlace = false;
+    std::vector<std::uint32_t> made;
     int material = -1;
     std::uint64_t cost = 0;
+
+    MeshBuilder::Indices corners() const { return inPlace ? indices : MeshBuilder::Indices::of(made); }
 };
 
 // The faces of a glTF drawing mode as points, lines or triangles.
 void facesOf(int mode, std::vector<std::uint32_t>&& order, Part& part)
 {
     const std::size_t n = order.size();
-    std::vector<std::uint32_t>& c = part.corners;
+    std::vector<std::uint32_t>& c = part.made;
     switch (mode) {
     case TINYGLTF_MODE_POINTS:
         part.mode = GL_POINTS;
@@ -657,15 +656,29 @@ bool readPart(const tinygltf::Model& model, const tinygltf::Primitive& primitive
     }
     std::vector<std::uint32_t> order;
     if (primitive.indices >= 0) {
-        if (!readIndices(model, primitive.indices, order, why))
+        if (!indicesOf(model, primitive.indices, part.indices, why))
             return false;
+        const int mode = primitive.mode;
+        if (mode != TINYGLTF_MODE_LINE_LOOP && mode != TINYGLTF_MODE_LINE_STRIP &&
+            mode != TINYGLTF_MODE_TRIANGLE_STRIP && mode != TINYGLTF_MODE_TRIANGLE_FAN) {
+            // Faces one after the other: the indices are used where they lie.
+            part.mode = mode == TINYGLTF_MODE_POINTS ? GL_POINTS : mode == TINYGLTF_MODE_LINE ? GL_LINES : GL_TRIANGLES;
+            const std::size_t size = part.mode == GL_TRIANGLES ? 3 : part.mode == GL_LINES ? 2 : 1;
+            part.indices.count -= part.indices.count % size;
+            part.inPlace = true;
+            part.cost = part.count + part.indices.count;
+            return true;
+        }
+        order.resize(part.indices.count);
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = part.indices[i];
     } else {
         order.resize(part.count);
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = static_cast<std::uint32_t>(i);
     }
     facesOf(primitive.mode, std::move(order), part);
-    part.cost = part.count + part.corners.size();
+    part.cost = part.count + part.made.size();
     return true;
 }
 
@@ -730,7 +743,8 @@ public:
         std::size_t dropped = 0;
         for (const Instance& instance : instances)
             for (Part& part : parts[instance.mesh]) {
-                if (part.count == 0 || part.corners.empty())
+                MeshBuilder::Indices corners = part.corners();
+                if (part.count == 0 || corners.count == 0)
                     continue;
                 if (made + part.cost > allowance) {
                     ++skipped;
@@ -748,13 +762,8 @@ public:
                         look.texture = textureOf(part.material);
                 }
                 // A mirroring transform turns the faces over; their corners run the other way.
-                const bool mirrored = determinant(instance.transform) < 0 && part.mode == GL_TRIANGLES;
-                if (mirrored && part.turned.empty()) {
-                    part.turned = part.corners;
-                    for (std::size_t i = 0; i + 2 < part.turned.size(); i += 3)
-                        std::swap(part.turned[i + 1], part.turned[i + 2]);
-                }
-                dropped += MeshBuilder::buildShared(part.mode, mirrored ? part.turned : part.corners,
+                corners.turned = determinant(instance.transform) < 0 && part.mode == GL_TRIANGLES;
+                dropped += MeshBuilder::buildShared(part.mode, corners,
                                                     std::move(positions), std::move(normals), std::move(texCoords),
                                                     look, MeshBuilder::Missing::Flat, m_Mesh);
             }
@@ -899,11 +908,20 @@ bool GLTFReader::load(const std::string& path, Rendering::Mesh* mesh)
         Core::Messages::send(Core::MessageLevel::Warning, Core::messageText(c_CannotOpen, Core::quotable(path), "\""));
         return false;
     }
-    return loadFromMemory(data.get(), filled, path, mesh);
+    // The file's bytes go once the library has them (its buffers are copies): the mesh is
+    // made in that memory.
+    const unsigned char* bytes = data.get();
+    return read(bytes, filled, path, mesh, [&data] { data.reset(); });
 }
 
 bool GLTFReader::loadFromMemory(const unsigned char* data, std::size_t size, const std::string& path,
                                 Rendering::Mesh* mesh)
+{
+    return read(data, size, path, mesh, [] {});
+}
+
+bool GLTFReader::read(const unsigned char* data, std::size_t size, const std::string& path, Rendering::Mesh* mesh,
+                      const std::function<void()>& parsed)
 {
     auto refuse = [&path](const std::string& why) {
         Core::Messages::send(Core::MessageLevel::Warning,
@@ -929,12 +947,13 @@ bool GLTFReader::loadFromMemory(const unsigned char* data, std::size_t size, con
         tinygltf::Model model;
         std::string err, warn;
         const std::string folder = folderOf(path);
-        const bool read =
+        const bool accepted =
             binary ? library.LoadBinaryFromMemory(&model, &err, &warn, data, static_cast<unsigned int>(size), folder)
                    : library.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(data),
                                                  static_cast<unsigned int>(size), folder);
-        if (!read)
+        if (!accepted)
             return refuse(firstLine(err.empty() ? "not glTF" : err));
+        parsed();
         for (const std::string& extension : model.extensionsRequired)
             if (!c_Supported.count(extension))
                 return refuse("it needs the extension " + extension);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace Rendering
@@ -40,6 +41,12 @@ public:
     // Reads `size` bytes as if they were the content of the file at `path` (its buffers and
     // pictures are looked for beside that path). The same results as load.
     bool loadFromMemory(const unsigned char* data, std::size_t size, const std::string& path, Rendering::Mesh* mesh);
+
+private:
+    // Both of the above; `parsed` is called once the library has read the bytes, which are
+    // not used after that.
+    static bool read(const unsigned char* data, std::size_t size, const std::string& path, Rendering::Mesh* mesh,
+                     const std::function<void()>& parsed);
 };
 
 } // namespace Reader

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "rendering/Geometry.h"
 #include "rendering/Mesh.h"
@@ -48,9 +50,74 @@ void finishShared(Rendering::Geometry* geometry, Rendering::Primitive* primitive
         primitive->getSmoothingGroupsArray().assign(indices.size() / 3, 1u);
     geometry->computeNormals();
 }
+// Numbers of type T, `stride` bytes apart, cut to 16 bits; returns the highest.
+template <typename T, std::size_t Stride>
+std::uint32_t copyNumbers(const unsigned char* __restrict base, std::size_t stride, std::size_t n,
+                          unsigned short* __restrict out)
+{
+    const std::size_t step = Stride ? Stride : stride;
+    std::uint32_t highest = 0;
+    std::size_t i = 0;
+    // Blocks of a fixed length, which the compiler makes wide when the stride is known.
+    constexpr std::size_t c_Block = 16;
+    for (; i + c_Block <= n; i += c_Block) {
+        std::uint32_t blockHighest = 0;
+        for (std::size_t k = 0; k < c_Block; ++k) {
+            T v;
+            std::memcpy(&v, base + (i + k) * step, sizeof v);
+            blockHighest = std::max<std::uint32_t>(blockHighest, v);
+            out[i + k] = static_cast<unsigned short>(v);
+        }
+        highest = std::max(highest, blockHighest);
+    }
+    for (; i < n; ++i) {
+        T v;
+        std::memcpy(&v, base + i * step, sizeof v);
+        highest = std::max<std::uint32_t>(highest, v);
+        out[i] = static_cast<unsigned short>(v);
+    }
+    return highest;
+}
+
+// The same, in a loop the compiler makes wide when the numbers lie side by side.
+template <typename T>
+std::uint32_t copyNumbers(const unsigned char* __restrict base, std::size_t stride, std::size_t n,
+                          unsigned short* __restrict out)
+{
+    return stride == sizeof(T) ? copyNumbers<T, sizeof(T)>(base, stride, n, out)
+                               : copyNumbers<T, 0>(base, stride, n, out);
+}
 } // namespace
 
-std::size_t MeshBuilder::buildShared(unsigned int mode, const std::vector<std::uint32_t>& corners,
+std::uint32_t MeshBuilder::Indices::operator[](std::size_t i) const
+{
+    if (turned)
+        i = i % 3 == 1 ? i + 1 : i % 3 == 2 ? i - 1 : i;
+    const unsigned char* at = base + i * stride;
+    if (width == 1)
+        return *at;
+    if (width == 2) {
+        std::uint16_t v;
+        std::memcpy(&v, at, sizeof v);
+        return v;
+    }
+    std::uint32_t v;
+    std::memcpy(&v, at, sizeof v);
+    return v;
+}
+
+std::uint32_t MeshBuilder::Indices::copyTo(unsigned short* out, std::size_t n) const
+{
+    const std::uint32_t highest = width == 1   ? copyNumbers<std::uint8_t>(base, stride, n, out)
+                                  : width == 2 ? copyNumbers<std::uint16_t>(base, stride, n, out)
+                                               : copyNumbers<std::uint32_t>(base, stride, n, out);
+    if (turned)
+        for (std::size_t i = 0; i + 2 < n; i += 3)
+            std::swap(out[i + 1], out[i + 2]);
+    return highest;
+}
+
+std::size_t MeshBuilder::buildShared(unsigned int mode, const Indices& corners,
                                      std::vector<Vec3<double>>&& positions, std::vector<Vec3<double>>&& normals,
                                      std::vector<Vec2<double>>&& texCoords, const Look& look, Missing missing,
                                      Rendering::Mesh& mesh)
@@ -78,15 +145,10 @@ std::size_t MeshBuilder::buildShared(unsigned int mode, const std::vector<std::u
             geometry->getTexCoordArray() = std::move(texCoords);
         Rendering::Primitive* primitive = newPrimitive(geometry, mode, look);
         std::vector<unsigned short>& indices = primitive->getVertexIndicesArray();
-        const std::size_t used = corners.size() - corners.size() % size;
+        const std::size_t used = corners.count - corners.count % size;
         indices.resize(used);
         // The indices as they are, unless a face lies outside.
-        std::uint32_t highest = 0;
-        for (std::size_t i = 0; i < used; ++i) {
-            highest = std::max(highest, corners[i]);
-            indices[i] = static_cast<unsigned short>(corners[i]);
-        }
-        if (highest >= count) {
+        if (corners.copyTo(indices.data(), used) >= count) {
             std::size_t filled = 0;
             for (std::size_t first = 0; first + size <= used; first += size) {
                 if (!inside(first)) {
@@ -108,7 +170,7 @@ std::size_t MeshBuilder::buildShared(unsigned int mode, const std::vector<std::u
     Rendering::Geometry* geometry = nullptr;
     Rendering::Primitive* primitive = nullptr;
     std::size_t faces = 0;
-    for (std::size_t first = 0; first + size <= corners.size(); first += size) {
+    for (std::size_t first = 0; first + size <= corners.count; first += size) {
         if (!inside(first)) {
             ++dropped;
             continue;

@@ -52,6 +52,28 @@ public:
         Look look;
     };
 
+    // Vertex numbers read where they lie: `count` unsigned integers of `width` bytes (1, 2
+    // or 4, in the machine's byte order) `stride` bytes apart from `base`. With `turned`,
+    // each triangle's second and third corners are swapped (its face seen from the other
+    // side); only for GL_TRIANGLES.
+    struct Indices
+    {
+        const unsigned char* base = nullptr;
+        std::size_t count = 0;
+        std::size_t stride = 4;
+        unsigned width = 4;
+        bool turned = false;
+
+        static Indices of(const std::vector<std::uint32_t>& values)
+        {
+            return {reinterpret_cast<const unsigned char*>(values.data()), values.size(), 4, 4, false};
+        }
+        std::uint32_t operator[](std::size_t i) const;
+        // The first n numbers (n <= count) as 16-bit indices, each number cut to its low 16
+        // bits; returns the highest number (0 for none).
+        std::uint32_t copyTo(unsigned short* out, std::size_t n) const;
+    };
+
     // How the normals of triangles are made when not every corner has one: each face flat,
     // or smoothed with the faces around each vertex (Rendering::Geometry::computeNormals).
     enum class Missing
@@ -80,7 +102,7 @@ public:
     // alike (`normals` and `texCoords` are used when they are as long as `positions`, and
     // are then moved into the mesh with them when they fit one geometry). Here the normals
     // are already in the engine's form (stored()). Returns the number of faces left out.
-    static std::size_t buildShared(unsigned int mode, const std::vector<std::uint32_t>& corners,
+    static std::size_t buildShared(unsigned int mode, const Indices& corners,
                                    std::vector<Vec3<double>>&& positions, std::vector<Vec3<double>>&& normals,
                                    std::vector<Vec2<double>>&& texCoords, const Look& look, Missing missing,
                                    Rendering::Mesh& mesh);

@@ -212,6 +212,50 @@ TEST(GLTFReaderTest, ShowsEachNodesMeshOnceWithItsTransformMirroredFacesTurnedBa
         EXPECT_GT(cross(face[1] - face[0], face[2] - face[0]).z(), 0.0);
 }
 
+// Indices are used where they lie in the buffer; every width and stride gives the same
+// faces, a mirrored node turns them, and an index beyond 16 bits is never cut to a vertex.
+TEST(GLTFReaderTest, ReadsIndicesOfEveryWidthAndStrideAndTurnsThemForMirroredNodes)
+{
+    TestSupport::TempDir dir;
+    GLTFModel model;
+    const int position = model.floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, "VEC3");
+    const int bytes = model.accessor(model.view(std::vector<std::uint8_t>{0, 1, 2, 0, 2, 3}), 5121, 6, "SCALAR");
+    const int spaced = model.accessor(
+        model.view(std::vector<std::uint16_t>{0, 9, 1, 9, 2, 9, 0, 9, 2, 9, 3, 9}, ",\"byteStride\":4"), 5123, 6,
+        "SCALAR");
+    // 65,538 is 2 once cut to 16 bits: that face must go.
+    const int wide =
+        model.accessor(model.view(std::vector<std::uint32_t>{0, 1, 2, 0, 65538, 3, 0, 2, 3}), 5125, 9, "SCALAR");
+    std::string meshes;
+    for (const int indices : {bytes, spaced, wide})
+        meshes += std::string(meshes.empty() ? "" : ",") + "{\"primitives\":[{\"attributes\":{\"POSITION\":" +
+                  std::to_string(position) + "},\"indices\":" + std::to_string(indices) + "}]}";
+    TestSupport::writeFile(dir.path("m.glb"),
+                           model.glb("\"nodes\":[{\"mesh\":0},{\"mesh\":1},{\"mesh\":2},{\"mesh\":0,\"scale\":[-1,1,1]},"
+                                     "{\"mesh\":2,\"scale\":[-1,1,1]}],\"meshes\":[" +
+                                     meshes + "]"));
+    std::string output;
+    const auto mesh = loadMesh(dir.path("m.glb"), &output);
+    const auto faces = facesOf(*mesh);
+    ASSERT_EQ(faces.size(), 10u) << output;
+    const Vec3<double> p[] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    for (std::size_t f = 0; f < 6; ++f) {
+        expectNear(faces[f][0], p[0]);
+        expectNear(faces[f][1], p[f % 2 ? 2 : 1]);
+        expectNear(faces[f][2], p[f % 2 ? 3 : 2]);
+    }
+    const Vec3<double> q[] = {{0, 0, 0}, {-1, 0, 0}, {-1, 1, 0}, {0, 1, 0}};
+    for (std::size_t f = 6; f < 10; ++f) {
+        expectNear(faces[f][0], q[0]);
+        expectNear(faces[f][1], q[f % 2 ? 3 : 2]);
+        expectNear(faces[f][2], q[f % 2 ? 2 : 1]);
+    }
+    for (const auto& face : faces)
+        EXPECT_GT(cross(face[1] - face[0], face[2] - face[0]).z(), 0.0);
+    EXPECT_NE(output.find("\" : 2 faces with a vertex outside their primitive were left out.\n"), std::string::npos)
+        << output;
+}
+
 TEST(GLTFReaderTest, SplitsPrimitivesOfMoreThan65536VerticesKeepingEveryFace)
 {
     TestSupport::TempDir dir;
