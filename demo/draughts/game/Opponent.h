@@ -44,7 +44,12 @@ struct OpponentEvent
         // A message from a remote player, shown as it is (`text`).
         Chat,
         // The remote side ended the game: `result` (Ongoing when unknown), `text` why.
-        GameEnd
+        GameEnd,
+        // A remote peer begins a game (its request, or its acceptance of ours): it plays
+        // `color`, from `start`; the game so far is over.
+        GameStart,
+        // Something to show the player as it is (`text`), nothing else to do.
+        Notice
     };
     Kind kind = Kind::Progress;
     // The number of moves the game had when the request was made (Progress and Move).
@@ -62,6 +67,9 @@ struct OpponentEvent
     std::vector<Draughts::Move> line;
     std::string text;
     Result result = Result::Ongoing;
+    // GameStart: the colour the remote peer plays and the start position.
+    Color color = Color::White;
+    Position start = Position::initial();
 };
 
 // A player of one side that is not the person at the window: the built-in search on a
@@ -107,6 +115,9 @@ public:
     virtual bool canAnalyze() const { return true; }
     // Whether moves may be taken back or the game stepped through while it plays.
     virtual bool allowsTakeBack() const { return true; }
+    // Why no move can be played yet (a remote peer still connecting, or a game request not
+    // yet answered), as a line to show; "" when play may go on.
+    virtual std::string waiting() const { return std::string(); }
 };
 
 } // namespace Draughts

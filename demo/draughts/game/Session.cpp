@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <random>
 
+#include "DxpOpponent.h"
 #include "HubOpponent.h"
 #include "MoveGenerator.h"
 #include "Notation.h"
@@ -98,6 +100,19 @@ Session::Session(const Options& options)
     for (int side = 0; side < 2; ++side) {
         if (sides[side] == Options::Side::Computer)
             m_Players[side] = m_Computer;
+        if (sides[side] == Options::Side::Remote) {
+            DxpOpponent::Settings settings;
+            settings.listen = options.network() == Options::Network::Listen;
+            settings.address = options.dxpAddress();
+            settings.port = options.dxpPort();
+            settings.initiate = options.dxpInitiates();
+            settings.localColor = options.localColor();
+            // 50 moves in the time the computer takes for them, in whole minutes.
+            settings.minutes = std::clamp(static_cast<int>(std::ceil(options.seconds() * 50.0 / 60.0)), 1, 999);
+            settings.moves = 50;
+            settings.trace = options.dxpTrace();
+            m_Players[side] = std::make_shared<DxpOpponent>(settings);
+        }
         if (sides[side] == Options::Side::Engine) {
             // Both sides share one engine program.
             if (!engine)
@@ -193,6 +208,17 @@ void Session::cancelAsking()
         m_Asking->cancel();
     m_Asking = nullptr;
     m_HasProgress = false;
+}
+
+std::string Session::waitingText() const
+{
+    for (Opponent* playing : {m_Players[0].get(), m_Players[1].get()})
+        if (playing) {
+            const std::string why = playing->waiting();
+            if (!why.empty())
+                return why;
+        }
+    return std::string();
 }
 
 bool Session::isThinking() const
@@ -301,6 +327,11 @@ void Session::click(int number)
     if (m_Choosing)
         return;
     Color waiting;
+    if (const std::string why = waitingText(); !why.empty()) {
+        m_Message = why;
+        told();
+        return;
+    }
     if (m_Game.result() != Result::Ongoing) {
         m_Message = "The game is over: press n for a new game, or u to take back a move.";
         told();
@@ -673,12 +704,50 @@ void Session::handle(Opponent& from, const OpponentEvent& event)
     case OpponentEvent::Kind::GameEnd:
         if (&from == m_Asking)
             cancelAsking();
-        if (event.result != Result::Ongoing)
+        m_Message = from.name() + " ended the game" + (event.text.empty() ? "." : ": " + event.text + ".");
+        if (event.result != Result::Ongoing) {
             m_Game.declareResult(event.result);
-        m_Message = from.name() + " ended the game" + (event.text.empty() ? "." : ": " + event.text);
+        } else if (sideOf(&from, side)) {
+            // No result: its side waits, as after a failure, while the game stays to be saved
+            // or played on here.
+            m_Failed[index(side)] = true;
+            m_Message +=
+                std::string(" Press c to let the computer play ") + colorName(side) + ", or m to play it yourself.";
+        }
+        told();
+        return;
+    case OpponentEvent::Kind::GameStart:
+        begin(from, event);
+        return;
+    case OpponentEvent::Kind::Notice:
+        m_Message = event.text;
         told();
         return;
     }
+}
+
+void Session::begin(Opponent& remote, const OpponentEvent& event)
+{
+    Color side = event.color;
+    if (!sideOf(&remote, side))
+        return;
+    cancelAsking();
+    if (side != event.color) {
+        std::swap(m_Players[0], m_Players[1]);
+        std::swap(m_Failed[0], m_Failed[1]);
+    }
+    m_Failed[index(event.color)] = false;
+    m_Game = Game(event.start);
+    m_Record.clear();
+    deselect();
+    m_Hint = Move();
+    const Color local = otherSide(event.color);
+    m_Message = "A game against " + remote.name() + " begins: " +
+                (isHuman(local)                      ? std::string("you play ")
+                 : player(local) == Player::Computer ? std::string("the computer plays ")
+                                                     : label(local) + " plays ") +
+                colorName(local) + ".";
+    changed();
 }
 
 void Session::fail(Color color, const std::string& why)
@@ -717,7 +786,8 @@ void Session::maybeAskOpponent()
 {
     const Color side = m_Game.position().sideToMove();
     Opponent* playing = opponent(side);
-    if (m_Game.result() != Result::Ongoing || humanToMove() || m_Failed[index(side)] || (m_Asking && m_Asking->isThinking()))
+    if (m_Game.result() != Result::Ongoing || humanToMove() || m_Failed[index(side)] ||
+        (m_Asking && m_Asking->isThinking()) || !waitingText().empty())
         return;
     std::string error;
     if (!playing->start(m_Game, request(OpponentRequest::Purpose::Play), error)) {
@@ -757,7 +827,9 @@ std::string Session::statusText() const
     const Color side = position.sideToMove();
     std::string text;
     Color waiting;
-    if (m_Game.result() != Result::Ongoing) {
+    if (const std::string why = waitingText(); !why.empty()) {
+        text = why;
+    } else if (m_Game.result() != Result::Ongoing) {
         text = m_Game.resultDescription() + " Press n for a new game.";
     } else if (isThinking()) {
         text = std::string(colorName(side)) + " (" + label(side) + ") is thinking...";

@@ -160,6 +160,10 @@ private:
     bool sideOf(const Opponent* opponent, Color& color) const;
     std::string label(Color color) const;
     void handle(Opponent& from, const OpponentEvent& event);
+    // A remote peer begins a game: it takes the colour it was given, from the start given.
+    void begin(Opponent& remote, const OpponentEvent& event);
+    // Why no move can be played yet (an opponent's waiting()), "" when play may go on.
+    std::string waitingText() const;
     void fail(Color color, const std::string& why);
     void cancelAsking();
     void select(int number);

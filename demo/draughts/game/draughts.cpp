@@ -19,12 +19,6 @@
 #define DRAUGHTS_INSTALLED_DATA ""
 #endif
 
-namespace
-{
-// A move takes this long on the board for each square the piece lands on.
-constexpr double c_LegMs = 400.0;
-} // namespace
-
 int main(int argc, char** argv)
 {
     Draughts::Options options;
@@ -86,7 +80,7 @@ int main(int argc, char** argv)
     render.setDrawOnDemand(true);
     // The square under the pointer is no longer marked once the pointer leaves the board.
     render.setClearHighlightOffBoard(true);
-    controller.setLegDuration(c_LegMs);
+    controller.setLegDuration(options.glideSeconds() * 1000.0);
     // Escape ends the process from inside the main loop: the search is stopped first.
     render.setQuitHandler([&controller]() { controller.shutdown(); });
 
