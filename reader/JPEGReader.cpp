@@ -228,6 +228,19 @@ void freePixels(const Decoding& d)
         delete[] d.pixels;
 }
 
+// libjpeg's own words (a warning, such as damaged data it read past) as a message, on
+// standard error without a sink, as libjpeg would print them.
+void say(j_common_ptr cinfo)
+{
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    try {
+        Core::Messages::send(Core::MessageLevel::Warning, text, true);
+    } catch (...) {
+        // Nothing may leave through libjpeg's C frames.
+    }
+}
+
 unsigned char* load(std::istream& stream, int* width, int* height, int* components, const std::string& name,
                     bool forImage)
 {
@@ -238,6 +251,7 @@ unsigned char* load(std::istream& stream, int* width, int* height, int* componen
     d.fileBytes = bytesLeft(stream);
     d.cinfo.err = jpeg_std_error(&d.jerr.pub);
     d.jerr.pub.error_exit = my_error_exit;
+    d.jerr.pub.output_message = say;
     const bool decoded = decode(d, stream);
     if (d.created)
         jpeg_destroy_decompress(&d.cinfo);

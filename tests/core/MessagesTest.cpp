@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <new>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -44,6 +52,45 @@ private:
     std::streambuf* m_Err;
 };
 
+// Sends whatever is written on file descriptor 2 (standard error below the C++ streams) to a
+// file while alive.
+class CapturedErrorDescriptor
+{
+public:
+    CapturedErrorDescriptor() : m_File(std::tmpfile()), m_Saved(dup(2))
+    {
+        std::fflush(stderr);
+        dup2(fileno(m_File), 2);
+    }
+    ~CapturedErrorDescriptor()
+    {
+        restore();
+        std::fclose(m_File);
+    }
+    std::string text()
+    {
+        restore();
+        std::string bytes;
+        std::rewind(m_File);
+        for (int c; (c = std::fgetc(m_File)) != EOF;)
+            bytes += static_cast<char>(c);
+        return bytes;
+    }
+
+private:
+    void restore()
+    {
+        if (m_Saved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(m_Saved, 2);
+        close(m_Saved);
+        m_Saved = -1;
+    }
+    std::FILE* m_File;
+    int m_Saved;
+};
+
 // Collects the messages while alive, and puts the sink before it back.
 class Collected
 {
@@ -57,6 +104,108 @@ public:
 private:
     Messages::Sink m_Before;
 };
+
+// The code of a C++ source with its comments and its string and character literals blanked
+// out (line breaks kept, so that lines keep their numbers).
+std::string codeOf(const std::string& source)
+{
+    std::string code = source;
+    std::size_t i = 0;
+    auto blank = [&code](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to && k < code.size(); ++k)
+            if (code[k] != '\n')
+                code[k] = ' ';
+    };
+    while (i < code.size()) {
+        const char c = source[i];
+        const char next = i + 1 < source.size() ? source[i + 1] : '\0';
+        if (c == '/' && next == '/') {
+            const std::size_t end = source.find('\n', i);
+            blank(i, end == std::string::npos ? source.size() : end);
+            i = end == std::string::npos ? source.size() : end;
+        } else if (c == '/' && next == '*') {
+            const std::size_t end = source.find("*/", i + 2);
+            const std::size_t stop = end == std::string::npos ? source.size() : end + 2;
+            blank(i, stop);
+            i = stop;
+        } else if (c == 'R' && next == '"' && (i == 0 || !std::isalnum(static_cast<unsigned char>(source[i - 1])))) {
+            const std::size_t open = source.find('(', i);
+            const std::string close = ")" + source.substr(i + 2, open - i - 2) + "\"";
+            const std::size_t end = open == std::string::npos ? open : source.find(close, open);
+            const std::size_t stop = end == std::string::npos ? source.size() : end + close.size();
+            blank(i, stop);
+            i = stop;
+        } else if (c == '"' || (c == '\'' && !(i > 0 && std::isdigit(static_cast<unsigned char>(source[i - 1]))))) {
+            std::size_t k = i + 1;
+            while (k < source.size() && source[k] != c && source[k] != '\n')
+                k += source[k] == '\\' ? 2 : 1;
+            blank(i, k + 1);
+            i = k + 1;
+        } else {
+            ++i;
+        }
+    }
+    return code;
+}
+
+// Lines (from 1) of a C++ source that write on standard output or error themselves: the
+// standard streams, the C functions that print on them, or their descriptors. `allowed` is
+// a line of code that may (spaces around it aside).
+std::vector<int> directOutputLines(const std::string& source, const std::string& allowed = "")
+{
+    static const std::regex printing("\\b(w?cout|w?cerr|w?clog|stdout|stderr|STDOUT_FILENO|STDERR_FILENO|v?printf|puts|"
+                                     "putchar|perror|v?dprintf|psignal)\\b|(^|[^\\w.>])write\\s*\\(\\s*[12]\\s*,");
+    std::vector<int> lines;
+    std::istringstream code(codeOf(source));
+    std::string line;
+    for (int number = 1; std::getline(code, line); ++number) {
+        const std::size_t first = line.find_first_not_of(" \t");
+        const std::string trimmed =
+            first == std::string::npos ? std::string() : line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+        if (std::regex_search(line, printing) && (allowed.empty() || trimmed != allowed))
+            lines.push_back(number);
+    }
+    return lines;
+}
+
+TEST(Messages, TheSourceScanFindsEveryWayOfPrintingAndNoneInCommentsOrText)
+{
+    for (const std::string printing :
+         {"std::cout << 1;", "  cerr << x;", "std::ostream& o = std::clog;", "fprintf(stderr, \"%d\", 1);",
+          "std::printf(\"x\");", "puts(\"a\");", "std::fputs(text, stdout);", "perror(\"open\");",
+          "::write(2, text, size);", "write (1,text, 3);", "dup2(file, STDERR_FILENO);", "std::wcout << L'x';"})
+        EXPECT_EQ(directOutputLines("int a;\n" + printing + "\n"), std::vector<int>{2}) << printing;
+    for (const std::string quiet :
+         {"// std::cout << 1;", "/* printf(\"x\");\n stderr */", "const char* t = \"std::cerr \\\" puts\";",
+          "auto r = R\"x(puts(\"a\") )\" cout)x\";", "snprintf(b, n, \"%d\", 1);", "file.write(2, 3);",
+          "char q = '\"'; int n = 1'000; // cout", "m_Output.cerrCount = 0;"})
+        EXPECT_EQ(directOutputLines(quiet + "\nint b;\n"), std::vector<int>{}) << quiet;
+    EXPECT_EQ(directOutputLines("/* a\nb */ int c;\n  std::cerr << c;  \n", "std::cerr << c;"), std::vector<int>{});
+    EXPECT_EQ(directOutputLines("/* a\nb */ int c;\nstd::cerr << c << 1;\n", "std::cerr << c;"), std::vector<int>{3});
+}
+
+// Every message of the library goes through Core::Messages: no source of the library prints
+// by itself, but for the line that prints a message when no sink is set.
+TEST(Messages, NoLibrarySourcePrintsButTheMessagesWithoutASink)
+{
+    namespace fs = std::filesystem;
+    const fs::path root = TESSELLON_SOURCE_DIR;
+    std::size_t scanned = 0;
+    for (const char* folder : {"core", "rendering", "reader", "math"})
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root / folder)) {
+            const std::string extension = entry.path().extension().string();
+            if (!entry.is_regular_file() || (extension != ".cpp" && extension != ".h"))
+                continue;
+            std::ifstream file(entry.path(), std::ios::binary);
+            const std::string source((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            const std::string name = fs::relative(entry.path(), root).generic_string();
+            const std::string allowed =
+                name == "core/Messages.cpp" ? "(errorStream ? std::cerr : std::cout) << text << std::endl;" : "";
+            EXPECT_EQ(directOutputLines(source, allowed), std::vector<int>{}) << name << " prints by itself";
+            ++scanned;
+        }
+    EXPECT_GT(scanned, 50u);
+}
 
 // Makes the library say many things, from most of the places that speak: models, pictures,
 // the file opener, geometry, the picture cache.
@@ -134,6 +283,37 @@ TEST(Messages, EveryMessageGoesToTheSinkAndWithoutOneIsPrintedAsItAlwaysWas)
         printed += message.second + "\n";
     EXPECT_EQ(streams.out(), printed);
     EXPECT_EQ(streams.err(), "");
+}
+
+// The picture libraries speak too: a JPEG without its end marker makes libjpeg warn. The
+// warning reaches the sink and nothing else; without a sink it is printed on standard error
+// as libjpeg prints it.
+TEST(Messages, TheJPEGLibrarysWarningsGoToTheSinkToo)
+{
+    TestSupport::TempDir dir;
+    const std::string jpeg = TestSupport::jpegBytes(16, 16, 1, std::vector<std::uint8_t>(256, 128));
+    ASSERT_EQ(jpeg.substr(jpeg.size() - 2), "\xFF\xD9");
+    TestSupport::writeFile(dir.path("rubbish.jpg"), jpeg.substr(0, jpeg.size() - 2));
+    const std::string warning = "Premature end of JPEG file";
+    std::vector<Message> received;
+    {
+        CapturedErrorDescriptor descriptor;
+        CapturedStreams streams;
+        {
+            Collected collected;
+            Rendering::Image picture(dir.path("rubbish.jpg"));
+            received = collected.list;
+        }
+        EXPECT_EQ(streams.err(), "");
+        EXPECT_EQ(descriptor.text(), "");
+    }
+    EXPECT_NE(std::find(received.begin(), received.end(), Message(MessageLevel::Warning, warning)), received.end());
+
+    CapturedErrorDescriptor descriptor;
+    CapturedStreams streams;
+    Rendering::Image picture(dir.path("rubbish.jpg"));
+    EXPECT_EQ(streams.err(), warning + "\n");
+    EXPECT_EQ(descriptor.text(), "");
 }
 
 TEST(Messages, SinksChainAndMaySpeakThemselvesAndTheirExceptionsStayInside)
