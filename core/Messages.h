@@ -15,11 +15,13 @@ enum class MessageLevel
     Fatal    // the process ends once the message is delivered
 };
 
-// The one way out of the library for its messages (load lines, warnings, errors, the two
-// orderly stops). Without a sink, each message is printed as it always was: its text and a
-// line end on standard output, or on standard error for the GLSL compiler's and linker's
-// reports, the uniform a GLSL program lacks and the window's failures. With a sink set,
-// every message goes to the sink instead and nothing is printed.
+// The one way out of the library for its messages (load lines, warnings, errors, the
+// orderly stops), and for those of the libraries it speaks for: GLUT's warnings and errors
+// and libjpeg's warnings, in their own words. Without a sink, each message is printed as it
+// always was: its text and a line end on standard output, or on standard error for the GLSL
+// compiler's and linker's reports, the uniform a GLSL program lacks, the window's failures
+// and GLUT's and libjpeg's words. With a sink set, every message goes to the sink instead
+// and nothing is printed.
 // Messages come on the thread that called the library; the sink may send messages itself.
 class Messages
 {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -41,8 +42,9 @@ constexpr auto c_ConnectPause = std::chrono::milliseconds(100);
 
 // During glutInit only, GLUT's fatal errors come back here instead of ending the process:
 // a refused connection is tried again, any other failure is reported by open(). Outside
-// glutInit GLUT's own handler stays in place (print and exit), since GLUT's code does not
-// expect its error handler to return. glutInit opens the one X connection of the window
+// glutInit a GLUT error is a message that ends the process, as GLUT's own handler does
+// (GLUT's code does not expect its error handler to return); GLUT's warnings are messages
+// too. Both read as GLUT prints them. glutInit opens the one X connection of the window
 // and checks the server's OpenGL itself: a second connection made beforehand to check the
 // display would cost its closing and reopening.
 std::jmp_buf g_GlutInitFailed;
@@ -52,6 +54,36 @@ void glutInitError(const char* format, va_list args)
 {
     std::vsnprintf(g_GlutMessage, sizeof g_GlutMessage, format, args);
     std::longjmp(g_GlutInitFailed, 1);
+}
+
+// GLUT's words as GLUT prints them ("main" is the program name glutInit is given).
+std::string glutWords(const char* format, va_list args)
+{
+    va_list measured;
+    va_copy(measured, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measured);
+    va_end(measured);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    std::vsnprintf(&text[0], text.size() + 1, format, args);
+    return "freeglut (main): " + text;
+}
+
+void glutWarning(const char* format, va_list args)
+{
+    try {
+        Core::Messages::send(Core::MessageLevel::Warning, glutWords(format, args), true);
+    } catch (...) {
+        // Nothing may leave through GLUT's C frames.
+    }
+}
+
+void glutFailure(const char* format, va_list args)
+{
+    try {
+        Core::Messages::send(Core::MessageLevel::Fatal, glutWords(format, args), true);
+    } catch (...) {
+    }
+    std::exit(1);
 }
 
 bool startsWith(const char* text, const char* prefix)
@@ -131,7 +163,7 @@ bool Window::open(const std::string& title, bool fullScreen)
     int argc = 1;
     volatile int attempt = 0;
     if (setjmp(g_GlutInitFailed) != 0) {
-        glutInitErrorFunc(nullptr);
+        glutInitErrorFunc(glutFailure);
         if (startsWith(g_GlutMessage, "OpenGL GLX extension not supported")) {
             Core::Messages::send(Core::MessageLevel::Error,
                                  Core::messageText("Cannot open a window on the X display \"",
@@ -155,9 +187,10 @@ bool Window::open(const std::string& title, bool fullScreen)
         std::this_thread::sleep_for(c_ConnectPause);
         argc = 1;
     }
+    glutInitWarningFunc(glutWarning);
     glutInitErrorFunc(glutInitError);
     glutInit(&argc, argv);
-    glutInitErrorFunc(nullptr);
+    glutInitErrorFunc(glutFailure);
     std::atexit(releaseContext);
     glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL);
     glutInitWindowSize(static_cast<int>(m_Width), static_cast<int>(m_Height));

@@ -5,13 +5,17 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "core/Board.h"
+#include "core/Messages.h"
 #include "core/Object.h"
 #include "core/PieceMover.h"
 #include "core/Square.h"
@@ -97,6 +101,38 @@ TEST_F(RenderGLTest, GlutErrorsAfterStartUpEndTheProcessPlainly)
             std::exit(0);
         },
         ::testing::ExitedWithCode(1), "freeglut \\(main\\): .*no current window");
+}
+
+// GLUT's warnings and errors are messages: to the sink when one is set, else printed on
+// standard error as GLUT prints them.
+TEST_F(RenderGLTest, GlutWarningsAndErrorsGoToTheSink)
+{
+    const std::string warning = "freeglut (main): glutSetOption(): missing enum handle 9999";
+    std::vector<std::pair<Core::MessageLevel, std::string>> received;
+    const Core::Messages::Sink before = Core::Messages::setSink(
+        [&received](Core::MessageLevel level, const std::string& text) { received.emplace_back(level, text); });
+    testing::internal::CaptureStderr();
+    glutSetOption(9999, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    Core::Messages::setSink(before);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].first, Core::MessageLevel::Warning);
+    EXPECT_EQ(received[0].second, warning);
+    testing::internal::CaptureStderr();
+    glutSetOption(9999, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), warning + "\n");
+
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Core::Messages::setSink([](Core::MessageLevel level, const std::string& text) {
+                std::fprintf(stderr, "sink %d: %s\n", static_cast<int>(level), text.c_str());
+            });
+            glutDestroyWindow(glutGetWindow());
+            Render::instance().countFrame(Render::instance().getFrameClock().nextReportMs());
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(1), "sink 3: freeglut \\(main\\): .*no current window");
 }
 
 TEST_F(RenderGLTest, TitleShowsTheFrameCountOncePerSecond)
