@@ -1,5 +1,6 @@
 #include "HubEngine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -304,6 +305,20 @@ double HubEngine::allotted() const
     return std::max(budget, 0.01);
 }
 
+Move HubEngine::replyToPonder(const Game& game, const SearchResult& found)
+{
+    // The reply in the line of the move played, when the game goes on after that move (the
+    // search looks past the rules' draws) and the reply is one of its legal moves.
+    if (found.principalVariation.size() < 2 || found.principalVariation.front() != found.best)
+        return Move();
+    Game after = game;
+    if (!after.play(found.best) || after.result() != Result::Ongoing)
+        return Move();
+    const MoveList replies = after.legalMoves();
+    const Move& reply = found.principalVariation[1];
+    return std::find(replies.begin(), replies.end(), reply) != replies.end() ? reply : Move();
+}
+
 void HubEngine::go(const HubLine& line)
 {
     const std::string mode = line.firstName();
@@ -358,8 +373,9 @@ void HubEngine::go(const HubLine& line)
         const SearchResult found = searcher.run(game, limits);
         HubLine done("done");
         done.add("move", HubNotation::writeMove(found.best));
-        if (found.principalVariation.size() > 1)
-            done.add("ponder", HubNotation::writeMove(found.principalVariation[1]));
+        const Move ponder = replyToPonder(game, found);
+        if (!ponder.isEmpty())
+            done.add("ponder", HubNotation::writeMove(ponder));
         // Free for the next command as the GUI reads done: a command handled meanwhile
         // first waits for this thread, so nothing overtakes the line.
         m_Searching = false;

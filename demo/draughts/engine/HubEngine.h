@@ -77,6 +77,8 @@ private:
     void position(const HubLine& line);
     void level(const HubLine& line);
     void go(const HubLine& line);
+    // The move to ponder on after a search's move, empty for none.
+    static Move replyToPonder(const Game& game, const SearchResult& found);
     void ponderHit();
     void stopSearch();
     void joinSearch();

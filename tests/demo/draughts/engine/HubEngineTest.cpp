@@ -6,12 +6,14 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "ChildProcess.h"
 #include "Game.h"
 #include "HubLine.h"
 #include "HubNotation.h"
+#include "MoveGenerator.h"
 
 using namespace Draughts;
 
@@ -196,6 +198,77 @@ TEST(HubEngineTest, SearchesToEachLevelForm)
             EXPECT_EQ(depth, "3");
         }
         EXPECT_TRUE(gui.sync().empty()) << level << ": one done, nothing after it";
+    }
+}
+
+namespace
+{
+// Plies of quiet moves from `game` that keep it going until every move of the side to
+// move ends it (a draw rule's last move); false when there are none within `plies`.
+bool playToTheLastMove(Game& game, int plies)
+{
+    const MoveList moves = game.legalMoves();
+    const bool everyMoveEnds = !moves.empty() && std::all_of(moves.begin(), moves.end(), [&](const Move& move) {
+        Game after = game;
+        return after.play(move) && after.result() != Result::Ongoing;
+    });
+    if (everyMoveEnds)
+        return true;
+    for (const Move& move : moves) {
+        if (plies == 0 || move.isCapture() || !game.play(move))
+            continue;
+        if (game.result() == Result::Ongoing && !MoveGenerator::mustCapture(game.position()) &&
+            playToTheLastMove(game, plies - 1))
+            return true;
+        game.undo();
+    }
+    return false;
+}
+} // namespace
+
+// The move to ponder on is the reply in the line of the move played, legal after it, and
+// none when that move ends the game: here every move ends it by the rule of two pieces
+// against a lone king, while the search looks further.
+TEST(HubEngineTest, PondersOnlyOnAReplyThatCanBePlayed)
+{
+    ScriptedGui gui;
+    ASSERT_TRUE(gui.started);
+    gui.startUp();
+    Position start;
+    std::string error;
+    ASSERT_TRUE(Position::fromFen("W:WK47,K49:BK23", start, error)) << error;
+    Game game(start);
+    ASSERT_TRUE(playToTheLastMove(game, 9));
+    Game ended = game;
+    ASSERT_TRUE(ended.play(game.legalMoves().front()));
+    ASSERT_EQ(ended.drawRule(), DrawRule::TwoAgainstKing);
+    std::string moves;
+    for (const Move& move : game.moves())
+        moves += (moves.empty() ? "" : " ") + HubNotation::writeMove(move);
+    gui.send("pos pos=" + HubNotation::writePosition(start) + " moves=\"" + moves + "\"");
+    for (const char* level : {"level depth=6", "level move-time=0.3"}) {
+        gui.send(level);
+        gui.send("go think");
+        HubLine done;
+        ASSERT_TRUE(gui.expect("done", done)) << level;
+        ScriptedGui::expectLegal(done, game);
+        EXPECT_FALSE(done.has("ponder")) << level << ": " << done.format();
+    }
+
+    // From the start, with a clock: the reply pondered on is legal after the move.
+    gui.send(startPosition());
+    gui.send("level moves=40 time=4 inc=0.1");
+    for (int i = 0; i < 3; ++i) {
+        gui.send("go think");
+        HubLine done;
+        ASSERT_TRUE(gui.expect("done", done));
+        std::string text, reply;
+        ASSERT_TRUE(done.value("move", text));
+        Move move, answer;
+        ASSERT_TRUE(HubNotation::readMove(Position::initial(), text, move, error)) << error;
+        if (done.value("ponder", reply)) {
+            EXPECT_TRUE(HubNotation::readMove(Position::initial().after(move), reply, answer, error)) << reply << ": " << error;
+        }
     }
 }
 
