@@ -105,12 +105,19 @@ bool DxpConnection::connect(const std::string& host, int port, double timeoutSec
             error[0] = static_cast<char>(error[0] - 'A' + 'a');
         return false;
     }
-    // The first address (a name with several is tried at its first only).
-    m_Socket = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+    // One address: the name's first IPv4 one, else its first (a program listening on the
+    // loopback address is reached as "localhost" whichever the system lists first).
+    const addrinfo* chosen = found;
+    for (const addrinfo* address = found; address; address = address->ai_next)
+        if (address->ai_family == AF_INET) {
+            chosen = address;
+            break;
+        }
+    m_Socket = socket(chosen->ai_family, chosen->ai_socktype, chosen->ai_protocol);
     int result = -1;
     int saved = 0;
     if (m_Socket >= 0 && makeNonBlocking(m_Socket)) {
-        result = ::connect(m_Socket, found->ai_addr, found->ai_addrlen);
+        result = ::connect(m_Socket, chosen->ai_addr, chosen->ai_addrlen);
         saved = errno;
     } else {
         saved = errno;

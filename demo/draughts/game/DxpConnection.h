@@ -35,8 +35,9 @@ public:
     // Listens on `address` (a numeric IPv4 or IPv6 address) and `port` (0: one the system
     // chooses, see port()). False, with the reason, when it cannot.
     bool listen(const std::string& address, int port, std::string& error);
-    // Starts connecting to `host` (a name or an address) and `port`; poll() completes it, or
-    // fails it after `timeoutSeconds`. False, with the reason, when the host is unknown.
+    // Starts connecting to `host` (a name or an address; for a name, its first IPv4
+    // address, else its first) and `port`; poll() completes it, or fails it after
+    // `timeoutSeconds`. False, with the reason, when the host is unknown.
     bool connect(const std::string& host, int port, double timeoutSeconds, std::string& error);
     // Accepts, completes the connecting, writes what waits and reads what came, without
     // blocking. Call it often.

@@ -840,7 +840,7 @@ std::string Session::statusText() const
     } else {
         text = std::string(colorName(side)) + " to move";
         if (!isHuman(otherSide(side)) && isHuman(side))
-            text += " (you)";
+            text += player(otherSide(side)) == Player::Other ? " (you, against " + label(otherSide(side)) + ")" : " (you)";
         if (MoveGenerator::mustCapture(position))
             text += ": a capture is compulsory";
         text += ".";

@@ -368,6 +368,7 @@ TEST_F(DxpGameTest, ConnectsAsksForTheGameAndTakesARefusal)
     const int port = peer.listen();
     ASSERT_NE(port, 0);
     DxpOpponent::Settings settings;
+    settings.address = "localhost";
     settings.port = port;
     settings.initiate = true;
     settings.localColor = Color::Black;
@@ -378,7 +379,7 @@ TEST_F(DxpGameTest, ConnectsAsksForTheGameAndTakesARefusal)
     peer.sendRaw("A" + c_PeerName + "0" + std::string(1, '\0') + "M0002322800" + std::string(1, '\0'));
     ASSERT_TRUE(pollUntil([&] { return session->game().moves().size() == 1; }));
     EXPECT_EQ(session->game().moves().back().toString(), "32-28");
-    EXPECT_NE(session->statusText().find("Black to move (you)"), std::string::npos) << session->statusText();
+    EXPECT_NE(session->statusText().find("Black to move (you, against Peer)."), std::string::npos) << session->statusText();
     EXPECT_TRUE(errors.empty());
 
     // Another game asked for and refused.
