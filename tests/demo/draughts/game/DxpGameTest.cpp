@@ -360,6 +360,19 @@ TEST_F(DxpGameTest, GivesUpASilentPeerAndAnUnreachableOne)
     start(settings);
     ASSERT_TRUE(pollUntil([&] { return !errors.empty(); }));
     EXPECT_EQ(errors.front(), "DXP: cannot connect to 127.0.0.1:" + std::to_string(port) + ": connection refused.");
+
+    // A port another program listens on.
+    errors.clear();
+    Peer other;
+    const int taken = other.listen();
+    ASSERT_NE(taken, 0);
+    settings = DxpOpponent::Settings();
+    settings.listen = true;
+    settings.port = taken;
+    start(settings);
+    ASSERT_TRUE(pollUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(errors.front(), "DXP: cannot listen on 127.0.0.1:" + std::to_string(taken) + ": address already in use.");
+    EXPECT_EQ(session->statusText().find("Waiting for"), std::string::npos) << session->statusText();
 }
 
 TEST_F(DxpGameTest, ConnectsAsksForTheGameAndTakesARefusal)
