@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 #include "BoardView.h"
 #include <GL/freeglut.h>
@@ -23,10 +24,10 @@ class DraughtsFrameGLTest : public TestSupport::GLTest
 };
 } // namespace
 
-// Frames while the computer searches are measured against frames of the same board
-// without a search, drawn just before: on a fast machine no frame takes 50 ms; on a slow
-// or busy one, none takes more than twice the slowest without a search. A frame waiting
-// for the search would take its whole time.
+// Frames go on while the computer searches: several frames are drawn and done while the
+// search is still running (a frame waiting for the search would return only once it is
+// over). How long the frames take is recorded for the log, not asserted: on a shared
+// machine a frame's time says little.
 TEST_F(DraughtsFrameGLTest, FramesStayQuickWhileTheComputerThinks)
 {
     BoardView view(BoardView::findDataRoots(""));
@@ -59,10 +60,13 @@ TEST_F(DraughtsFrameGLTest, FramesStayQuickWhileTheComputerThinks)
     controller.click(28);
     ASSERT_TRUE(session.isThinking());
     frames = 0;
+    int framesWhileThinking = 0;
     double searching = 0.0;
     // Frames are drawn by hand here: the controller polls the session between them.
     while (controller.game().moves().size() < 2 && frames < 100000) {
         searching = std::max(searching, frameMs());
+        if (session.isThinking())
+            ++framesWhileThinking;
         render.pollNow();
     }
     ASSERT_EQ(controller.game().moves().size(), 2u) << "no answer after " << frames << " frames";
@@ -73,8 +77,9 @@ TEST_F(DraughtsFrameGLTest, FramesStayQuickWhileTheComputerThinks)
     EXPECT_FALSE(view.showsWhite(controller.game().moves().back().to()));
     EXPECT_NE(view.pieceOn(controller.game().moves().back().to()), nullptr);
     EXPECT_GE(frames, 5);
-    EXPECT_LT(searching, std::max(50.0, 2.0 * withoutSearch))
-        << frames << " frames; the slowest without a search took " << withoutSearch << " ms";
+    EXPECT_GE(framesWhileThinking, 3) << "the search took " << frames << " frames in all";
+    RecordProperty("slowest_frame_ms_without_search", std::to_string(withoutSearch));
+    RecordProperty("slowest_frame_ms_while_searching", std::to_string(searching));
 }
 
 namespace
