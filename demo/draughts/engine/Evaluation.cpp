@@ -1,7 +1,5 @@
 #include "Evaluation.h"
 
-#include <array>
-
 namespace Draughts
 {
 namespace
@@ -20,42 +18,65 @@ constexpr int columnOf(int bit)
 // A man's bonus by the rows it has advanced from its own back row.
 constexpr int c_Advance[10] = {0, 2, 4, 6, 8, 11, 15, 20, 26, 0};
 
+// A table of small non-negative values per bit, held as bit planes: plane k is the set of
+// bits whose value has bit k, so that the sum over a set is a few population counts.
+struct Planes
+{
+    Bitboard plane[5] = {};
+
+    int sum(Bitboard set) const
+    {
+        int total = 0;
+        for (int k = 0; k < 5; ++k)
+            total += Bits::count(set & plane[k]) << k;
+        return total;
+    }
+};
+
+// The men's value per bit without the advancement (which depends on the phase), less a
+// constant: c_Man - 3 + placeValue(bit), so that every value is non-negative.
+constexpr int placeValue(int bit, bool white)
+{
+    const int row = rowOf(bit);
+    const int column = columnOf(bit);
+    int place = 3;
+    if (column >= 2 && column <= 7 && row >= 3 && row <= 6)
+        place += 4;
+    if (column == 0 || column == 9)
+        place -= 3;
+    if (row == (white ? 9 : 0) && column >= 2 && column <= 7)
+        place += 6;
+    return place;
+}
+constexpr int c_PlaceBase = Evaluation::c_Man - 3;
+
 struct Tables
 {
-    // Men's value per bit without the advancement, which depends on the phase.
-    int whiteMan[64] = {};
-    int blackMan[64] = {};
-    int whiteAdvance[64] = {};
-    int blackAdvance[64] = {};
+    Planes whiteMan;
+    Planes blackMan;
+    Planes whiteAdvance;
+    Planes blackAdvance;
 };
+constexpr void setValue(Planes& planes, int bit, int value)
+{
+    for (int k = 0; k < 5; ++k)
+        if (value & (1 << k))
+            planes.plane[k] |= Bits::maskOf(bit);
+}
 constexpr Tables makeTables()
 {
     Tables tables;
     for (int square = 1; square <= Bits::c_Squares; ++square) {
         const int bit = Bits::bitOf(square);
         const int row = rowOf(bit);
-        const int column = columnOf(bit);
-        int place = 0;
-        if (column >= 2 && column <= 7 && row >= 3 && row <= 6)
-            place += 4;
-        if (column == 0 || column == 9)
-            place -= 3;
-        tables.whiteMan[bit] = Evaluation::c_Man + place + (row == 9 && column >= 2 && column <= 7 ? 6 : 0);
-        tables.blackMan[bit] = Evaluation::c_Man + place + (row == 0 && column >= 2 && column <= 7 ? 6 : 0);
-        tables.whiteAdvance[bit] = c_Advance[9 - row];
-        tables.blackAdvance[bit] = c_Advance[row];
+        setValue(tables.whiteMan, bit, placeValue(bit, true));
+        setValue(tables.blackMan, bit, placeValue(bit, false));
+        setValue(tables.whiteAdvance, bit, c_Advance[9 - row]);
+        setValue(tables.blackAdvance, bit, c_Advance[row]);
     }
     return tables;
 }
 constexpr Tables c_Tables = makeTables();
-
-int sum(Bitboard set, const int* table)
-{
-    int total = 0;
-    for (; set; set &= set - 1)
-        total += table[Bits::lowest(set)];
-    return total;
-}
 
 } // namespace
 
@@ -79,10 +100,13 @@ int Evaluation::evaluate(const Position& position)
     const int blackKings = Bits::count(black & kings);
     const int men = Bits::count((white | black) & ~kings);
 
-    int score = sum(white & ~kings, c_Tables.whiteMan) - sum(black & ~kings, c_Tables.blackMan);
+    const Bitboard whiteMen = white & ~kings;
+    const Bitboard blackMen = black & ~kings;
+    int score = c_PlaceBase * (Bits::count(whiteMen) - Bits::count(blackMen)) + c_Tables.whiteMan.sum(whiteMen) -
+                c_Tables.blackMan.sum(blackMen);
     score += c_King * (whiteKings - blackKings);
     // Advancement counts for more as the board empties (40 men at the start).
-    const int advance = sum(white & ~kings, c_Tables.whiteAdvance) - sum(black & ~kings, c_Tables.blackAdvance);
+    const int advance = c_Tables.whiteAdvance.sum(whiteMen) - c_Tables.blackAdvance.sum(blackMen);
     score += advance * (60 - men) / 40;
     // Ahead in material, trades bring the win closer.
     const int pieces = Bits::count(white | black);

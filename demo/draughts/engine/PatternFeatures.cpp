@@ -8,23 +8,32 @@ namespace Draughts
 {
 namespace
 {
-// The 8-bit set of a region's squares (two per row, four rows) read as base-3 digits.
-struct Digits
+// A block is two squares of each of two neighbouring rows 2p, 2p+1 (a quarter of a region):
+// its base-3 value reads the squares as digits (empty 0, own man 1, opponent's man 2; the
+// lower row's squares the higher digits). A pair of rows lies in ten bits (the upper row's
+// five, then the lower row's), and holds the four blocks at places c, c+1 of the row's five,
+// c = 0..3. For each ten-bit set of men, the values of its four blocks with those men as
+// own, one per 16-bit lane; the opponent's men count twice that. A region is the block of
+// rows 2r, 2r+1 and the block below it, so its value is the upper block's plus 81 times the
+// lower block's, all four of a row of regions computed at once lane by lane (the largest,
+// 6560, never carries into the next lane).
+struct PairLanes
 {
-    std::uint16_t value[256] = {};
+    std::uint64_t lanes[1024] = {};
 };
-constexpr Digits makeDigits()
+constexpr PairLanes makePairLanes()
 {
-    Digits digits;
-    for (int bits = 0; bits < 256; ++bits) {
-        int value = 0;
-        for (int i = 7; i >= 0; --i)
-            value = value * 3 + ((bits >> i) & 1);
-        digits.value[bits] = static_cast<std::uint16_t>(value);
-    }
-    return digits;
+    PairLanes table;
+    for (unsigned bits = 0; bits < 1024; ++bits)
+        for (int c = 0; c < 4; ++c) {
+            const unsigned upper = (bits >> c) & 3u;
+            const unsigned lower = (bits >> (5 + c)) & 3u;
+            const unsigned value = (upper & 1u) + 3 * ((upper >> 1) & 1u) + 9 * (lower & 1u) + 27 * (lower >> 1);
+            table.lanes[bits] |= static_cast<std::uint64_t>(value) << (16 * c);
+        }
+    return table;
 }
-constexpr Digits c_Digits = makeDigits();
+constexpr PairLanes c_PairLanes = makePairLanes();
 
 // The first bit of each board row (five squares a row; an unused bit after every second row).
 constexpr int rowStart(int row)
@@ -32,27 +41,43 @@ constexpr int rowStart(int row)
     return 5 * row + row / 2;
 }
 
-// The 8-bit sets of the sixteen regions: region (r, c) holds, in rows 2r..2r+3, the squares
-// at places c and c+1 of the row's five.
-void regions(Bitboard set, unsigned (&out)[PatternFeatures::c_Regions])
+// The values of the sixteen regions: region (r, c) holds, in rows 2r..2r+3, the squares at
+// places c and c+1 of the row's five. Each pair of rows 2p, 2p+1 lies in bits 11p..11p+9.
+void regions(Bitboard own, Bitboard other, std::uint16_t (&out)[PatternFeatures::c_Regions])
 {
-    unsigned rows[10];
-    for (int row = 0; row < 10; ++row)
-        rows[row] = static_cast<unsigned>(set >> rowStart(row)) & 31u;
+    std::uint64_t pairs[5];
+    for (int pair = 0; pair < 5; ++pair)
+        pairs[pair] = c_PairLanes.lanes[(own >> (11 * pair)) & 0x3FF] +
+                      2 * c_PairLanes.lanes[(other >> (11 * pair)) & 0x3FF];
     for (int r = 0; r < 4; ++r) {
-        const int top = 2 * r;
+        const std::uint64_t row = pairs[r] + 81 * pairs[r + 1];
         for (int c = 0; c < 4; ++c)
-            out[4 * r + c] = ((rows[top] >> c) & 3u) | (((rows[top + 1] >> c) & 3u) << 2) |
-                             (((rows[top + 2] >> c) & 3u) << 4) | (((rows[top + 3] >> c) & 3u) << 6);
+            out[4 * r + c] = static_cast<std::uint16_t>(row >> (16 * c));
     }
 }
 
-// Rows advanced from its own back row, summed over the men (White's back row is row 9).
+// Rows advanced from its own back row, summed over the men (White's back row is row 9): the
+// sets of squares whose rows advanced have bit k, so that the sum is four population counts.
+struct TempoPlanes
+{
+    Bitboard plane[4] = {};
+};
+constexpr TempoPlanes makeTempoPlanes()
+{
+    TempoPlanes planes;
+    for (int row = 0; row < 10; ++row)
+        for (int k = 0; k < 4; ++k)
+            if ((9 - row) & (1 << k))
+                planes.plane[k] |= Bitboard{31} << rowStart(row);
+    return planes;
+}
+constexpr TempoPlanes c_Tempo = makeTempoPlanes();
+
 int whiteTempo(Bitboard men)
 {
     int total = 0;
-    for (int row = 0; row < 10; ++row)
-        total += (9 - row) * Bits::count(men & (Bitboard{31} << rowStart(row)));
+    for (int k = 0; k < 4; ++k)
+        total += Bits::count(men & c_Tempo.plane[k]) << k;
     return total;
 }
 
@@ -85,16 +110,8 @@ PatternFeatures PatternFeatures::of(const Position& position)
     const Bitboard blackMen = position.pieces(Color::Black) & ~kings;
     const Bitboard blackTurned = turned(blackMen);
     const Bitboard whiteTurned = turned(whiteMen);
-    unsigned own[c_Regions];
-    unsigned other[c_Regions];
-    regions(whiteMen, own);
-    regions(blackMen, other);
-    for (int i = 0; i < c_Regions; ++i)
-        features.white[i] = static_cast<std::uint16_t>(c_Digits.value[own[i]] + 2 * c_Digits.value[other[i]]);
-    regions(blackTurned, own);
-    regions(whiteTurned, other);
-    for (int i = 0; i < c_Regions; ++i)
-        features.black[i] = static_cast<std::uint16_t>(c_Digits.value[own[i]] + 2 * c_Digits.value[other[i]]);
+    regions(whiteMen, blackMen, features.white);
+    regions(blackTurned, whiteTurned, features.black);
 
     const Bitboard whiteKings = position.pieces(Color::White) & kings;
     const Bitboard blackKings = position.pieces(Color::Black) & kings;

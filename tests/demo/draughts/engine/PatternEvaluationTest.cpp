@@ -108,6 +108,42 @@ TEST(PatternEvaluationTest, RegionsHoldTheirSquaresAndTheBoardTurnsExactly)
     }
 }
 
+TEST(PatternEvaluationTest, CrowdedRegionsReadEverySquare)
+{
+    // Regions computed square by square: each of a region's eight squares is a base-3 digit
+    // (own man 1, opponent's man 2, kings and empty squares 0), the place order of the test
+    // above. Full boards fill every digit, where a value spilling into its neighbour's would
+    // show.
+    std::vector<Position> positions = randomPositions(2000, 5);
+    positions.push_back(Position::initial());
+    for (const Position& position : positions) {
+        const PatternFeatures features = PatternFeatures::of(position);
+        for (int region = 0; region < PatternFeatures::c_Regions; ++region) {
+            const int top = 2 * (region / 4);
+            const int left = region % 4;
+            int white = 0;
+            int black = 0;
+            for (int place = 0; place < 8; ++place) {
+                const int row = top + place / 2;
+                const int square = 5 * row + left + place % 2 + 1;
+                const Piece piece = position.at(square);
+                const int forWhite = piece == Piece::WhiteMan ? 1 : piece == Piece::BlackMan ? 2 : 0;
+                const int forBlack = forWhite == 0 ? 0 : 3 - forWhite;
+                int power = 1;
+                for (int i = 0; i < place; ++i)
+                    power *= 3;
+                white += forWhite * power;
+                power = 1;
+                for (int i = 0; i < 7 - place; ++i)
+                    power *= 3;
+                black += forBlack * power;
+            }
+            ASSERT_EQ(features.white[region], white) << position.toFen() << " region " << region;
+            ASSERT_EQ(features.black[15 - region], black) << position.toFen() << " region " << region;
+        }
+    }
+}
+
 TEST(PatternEvaluationTest, BothColoursAreJudgedAlike)
 {
     // Whatever the weights, a position and its mirror image score the same for the side to
