@@ -57,6 +57,7 @@ Search::Search(std::size_t tableMegabytes)
     for (Ply& ply : m_Plies) {
         ply.moves.reserve(64);
         ply.order.reserve(64);
+        ply.scores.reserve(64);
     }
 }
 
@@ -213,7 +214,7 @@ void Search::order(const Position& position, Ply& node, int tableMove) const
 {
     const std::size_t count = node.moves.size();
     node.order.resize(count);
-    std::vector<int> scores(count);
+    node.scores.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const Move& move = node.moves[i];
         int score = m_Scores[move.fromBit()][move.toBit()];
@@ -223,10 +224,18 @@ void Search::order(const Position& position, Ply& node, int tableMove) const
             score += Bits::count(move.capturedSet() & position.kings()) << 20;
         else if (move == node.killers[0] || move == node.killers[1])
             score += 1 << 24;
-        scores[i] = score;
-        node.order[i] = static_cast<int>(i);
+        node.scores[i] = score;
     }
-    std::stable_sort(node.order.begin(), node.order.end(), [&scores](int a, int b) { return scores[a] > scores[b]; });
+    // Highest score first, equal scores in generation order (an insertion sort: the lists are
+    // short, and nothing is allocated).
+    for (std::size_t i = 0; i < count; ++i) {
+        const int index = static_cast<int>(i);
+        const int score = node.scores[i];
+        std::size_t at = i;
+        for (; at > 0 && node.scores[static_cast<std::size_t>(node.order[at - 1])] < score; --at)
+            node.order[at] = node.order[at - 1];
+        node.order[at] = index;
+    }
 }
 
 int Search::search(const Position& position, int depth, int alpha, int beta, int ply)

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace Draughts
 {
@@ -42,7 +42,12 @@ public:
     void store(std::uint64_t key, int score, int depth, Bound bound, int move);
 
 private:
-    std::vector<Entry> m_Entries;
+    struct Release
+    {
+        std::size_t bytes;
+        void operator()(Entry* entries) const;
+    };
+    std::unique_ptr<Entry[], Release> m_Entries;
     std::size_t m_Mask = 0;
     std::uint8_t m_Age = 0;
 };
