@@ -9,17 +9,6 @@ Move Move::step(int from, int to)
     return fromBits(Bits::bitOf(from), path, 1, 0);
 }
 
-Move Move::fromBits(int from, const std::uint8_t* path, int count, Bitboard captured)
-{
-    Move move;
-    move.m_From = static_cast<std::uint8_t>(from);
-    move.m_Landings = static_cast<std::uint8_t>(count);
-    move.m_Captured = captured;
-    for (int i = 0; i < count; ++i)
-        move.m_Path[i] = path[i];
-    return move;
-}
-
 std::vector<int> Move::landings() const
 {
     std::vector<int> squares;

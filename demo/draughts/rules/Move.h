@@ -57,7 +57,16 @@ public:
     int landingBit(int index) const { return m_Path[index]; }
     Bitboard capturedSet() const { return m_Captured; }
     // Builds a move from bit indices; the caller guarantees 1 <= count <= c_MaxLandings.
-    static Move fromBits(int from, const std::uint8_t* path, int count, Bitboard captured);
+    static Move fromBits(int from, const std::uint8_t* path, int count, Bitboard captured)
+    {
+        Move move;
+        move.m_From = static_cast<std::uint8_t>(from);
+        move.m_Landings = static_cast<std::uint8_t>(count);
+        move.m_Captured = captured;
+        for (int i = 0; i < count; ++i)
+            move.m_Path[i] = path[i];
+        return move;
+    }
 
 private:
     int lastBit() const { return m_Landings == 0 ? -1 : m_Path[m_Landings - 1]; }

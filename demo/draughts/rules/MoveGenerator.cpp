@@ -31,7 +31,14 @@ public:
     {
         const Bitboard own = position.pieces(position.sideToMove());
         m_BaseEmpty = position.empty();
-        for (Bitboard set = own; set; set &= set - 1) {
+        // Men start a capture only where one can take a neighbour; kings are all tried.
+        const Bitboard men = own & ~position.kings();
+        Bitboard starts = own & position.kings();
+        for (int direction = 0; direction < Bits::c_Directions; ++direction) {
+            const int back = Bits::c_Opposite[direction];
+            starts |= Bits::shift(Bits::shift(m_BaseEmpty, back) & m_Opponent, back) & men;
+        }
+        for (Bitboard set = starts; set; set &= set - 1) {
             m_From = Bits::lowest(set);
             // The capturing piece leaves its square: it may pass over it or end on it.
             m_Empty = m_BaseEmpty | maskOf(m_From);
