@@ -159,6 +159,7 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
         }
         result.best = m_Lines[0].front();
         result.principalVariation = m_Lines[0];
+        extendLine(position, result.principalVariation, depth);
         result.depth = depth;
         result.score = score;
         if (limits.progress) {
@@ -173,6 +174,34 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
     result.stopped = m_Stopped;
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return result;
+}
+
+void Search::extendLine(const Position& root, std::vector<Move>& line, int depth)
+{
+    // A line ends early where the table answered for the rest of it; the table's best moves
+    // carry it on, as far as the depth searched, while each is legal and no position repeats.
+    Position position = root;
+    std::vector<std::uint64_t> seen = {position.hash()};
+    for (const Move& move : line) {
+        position = position.after(move);
+        seen.push_back(position.hash());
+    }
+    MoveList& moves = m_Plies[c_MaxPly].moves;
+    while (static_cast<int>(line.size()) < depth) {
+        const TranspositionTable::Entry* entry = m_Table.probe(position.hash());
+        if (!entry)
+            return;
+        MoveGenerator::generate(position, moves);
+        if (entry->move >= moves.size())
+            return;
+        const Move move = moves[entry->move];
+        const Position next = position.after(move);
+        if (std::find(seen.begin(), seen.end(), next.hash()) != seen.end())
+            return;
+        line.push_back(move);
+        seen.push_back(next.hash());
+        position = next;
+    }
 }
 
 bool Search::timeUp()

@@ -110,6 +110,7 @@ private:
     int quiesce(const Position& position, int alpha, int beta, int ply);
     int evaluate(const Position& position) const;
     bool repeated(int ply) const;
+    void extendLine(const Position& root, std::vector<Move>& line, int depth);
     void order(const Position& position, Ply& node, int tableMove) const;
     bool timeUp();
 

@@ -174,3 +174,28 @@ TEST(Search, TheUpperLevelsStopAtTheirPositions)
     limits.maxNodes = 300000;
     EXPECT_GT(search.run(Position::initial(), limits).nodes, 250000u + 256);
 }
+
+// The line reported reaches the depth searched even where the table answered for its tail
+// (a second search of the same position, or a position met again later in a game), and is
+// legal move after move.
+TEST(Search, TheLineReachesTheDepthOnAWarmTable)
+{
+    Search search(4);
+    const Position middle =
+        fen("W:W27,28,31,32,33,34,36,37,38,39,40,42,43,45,47:B3,5,7,8,9,11,12,13,14,16,17,18,19,21,24");
+    for (const Position& start : {Position::initial(), middle}) {
+        search.clear();
+        for (int round = 0; round < 2; ++round) {
+            const SearchResult result = search.run(start, depthLimits(10, 8));
+            ASSERT_EQ(result.depth, 8);
+            EXPECT_GE(result.principalVariation.size(), 8u) << "round " << round;
+            ASSERT_FALSE(result.principalVariation.empty());
+            EXPECT_EQ(result.principalVariation.front(), result.best);
+            Position position = start;
+            for (const Move& move : result.principalVariation) {
+                ASSERT_TRUE(isLegal(position, move)) << move.toString();
+                position = position.after(move);
+            }
+        }
+    }
+}
