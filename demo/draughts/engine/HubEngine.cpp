@@ -155,6 +155,12 @@ void HubEngine::hub()
              .add("type", "int")
              .add("min", "1")
              .add("max", std::to_string(c_MaxHashMegabytes)));
+    send(HubLine("param")
+             .add("name", "threads")
+             .add("value", std::to_string(m_Threads))
+             .add("type", "int")
+             .add("min", "1")
+             .add("max", std::to_string(c_MaxThreads)));
     send(HubLine("param").add("name", "weights").add("value", "").add("type", "string"));
     send(HubLine("wait"));
 }
@@ -181,6 +187,13 @@ void HubEngine::setParam(const HubLine& line)
         if (number != m_HashMegabytes)
             m_Search.reset();
         m_HashMegabytes = static_cast<int>(number);
+    } else if (name == "threads") {
+        if (!readWhole(value, 1, c_MaxThreads, number)) {
+            error("threads takes a whole number from 1 to " + std::to_string(c_MaxThreads) + ", not '" + value +
+                  "'");
+            return;
+        }
+        m_Threads = static_cast<int>(number);
     } else if (name == "weights") {
         // "" the installed weights, "none" the hand-set evaluation, else a weights file.
         std::shared_ptr<const PatternEvaluation> weights;
@@ -334,6 +347,7 @@ void HubEngine::go(const HubLine& line)
     }
     SearchLimits limits;
     limits.level = m_Level;
+    limits.threads = m_Threads;
     limits.stop = &m_Stop;
     switch (m_Control.kind) {
     case TimeControl::Kind::MoveTime:

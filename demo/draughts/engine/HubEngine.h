@@ -32,6 +32,7 @@ class HubEngine
 {
 public:
     static constexpr int c_MaxHashMegabytes = 1024;
+    static constexpr int c_MaxThreads = 64;
 
     // `send` gets each line to write, without its line end.
     explicit HubEngine(std::function<void(const std::string&)> send);
@@ -92,6 +93,7 @@ private:
     std::mutex m_SendMutex;
     int m_Level = 10;
     int m_HashMegabytes = 16;
+    int m_Threads = 1;
     std::shared_ptr<const PatternEvaluation> m_Weights = PatternEvaluation::installed();
     std::unique_ptr<Search> m_Search;
     Game m_Game;

@@ -1,6 +1,7 @@
 #include "Search.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "Evaluation.h"
 
@@ -51,8 +52,18 @@ int fromTable(int score, int ply)
 } // namespace
 
 Search::Search(std::size_t tableMegabytes)
-    : m_Table(tableMegabytes), m_Evaluation(PatternEvaluation::installed()), m_Plies(c_MaxPly + 1),
+    : m_Table(std::make_shared<TranspositionTable>(tableMegabytes)), m_Evaluation(PatternEvaluation::installed()), m_Plies(c_MaxPly + 1),
       m_Lines(c_MaxPly + 1)
+{
+    for (Ply& ply : m_Plies) {
+        ply.moves.reserve(64);
+        ply.order.reserve(64);
+        ply.scores.reserve(64);
+    }
+}
+
+Search::Search(std::shared_ptr<TranspositionTable> table)
+    : m_Table(std::move(table)), m_Plies(c_MaxPly + 1), m_Lines(c_MaxPly + 1), m_IsHelper(true)
 {
     for (Ply& ply : m_Plies) {
         ply.moves.reserve(64);
@@ -63,9 +74,11 @@ Search::Search(std::size_t tableMegabytes)
 
 void Search::clear()
 {
-    m_Table.clear();
+    m_Table->clear();
     for (auto& row : m_Scores)
         std::fill(std::begin(row), std::end(row), 0);
+    for (auto& helper : m_Helpers)
+        helper->clear();
 }
 
 SearchResult Search::run(const Game& game, const SearchLimits& limits)
@@ -110,10 +123,11 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
     m_Noise = level.noise;
     m_Seed = (limits.seed + 1) * 0xD1B54A32D192ED03ULL;
     // What a search with mistakes in it learnt (scores, move order) must not outlive it.
-    if (m_Noise > 0 || m_Noisy)
+    if (!m_IsHelper && (m_Noise > 0 || m_Noisy))
         clear();
     m_Noisy = m_Noise > 0;
-    m_Table.startSearch();
+    if (!m_IsHelper)
+        m_Table->startSearch();
     for (auto& row : m_Scores)
         for (int& score : row)
             score /= 4;
@@ -140,7 +154,10 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
     int depthLimit = level.depth;
     if (limits.maxDepth > 0)
         depthLimit = std::min(depthLimit, limits.maxDepth);
-    for (int depth = 1; think && depth <= std::min(depthLimit, c_MaxPly / 2); ++depth) {
+    if (think && limits.threads > 1 && !m_IsHelper && level.nodes == 0 && level.noise == 0 && m_MaxNodes == 0)
+        startHelpers(position, history, reversible, limits);
+    for (int iteration = 1; think && iteration + m_DepthOffset <= std::min(depthLimit, c_MaxPly / 2); ++iteration) {
+        const int depth = iteration + m_DepthOffset;
         if (m_Stop && m_Stop->load(std::memory_order_relaxed)) {
             m_Stopped = true;
             break;
@@ -163,14 +180,14 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
         result.depth = depth;
         result.score = score;
         if (limits.progress) {
-            result.nodes = m_Nodes;
+            result.nodes = m_Nodes + m_HelperNodes.load(std::memory_order_relaxed);
             result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
             limits.progress(result);
         }
         if (score > c_WinZone || score < -c_WinZone)
             break;
     }
-    result.nodes = m_Nodes;
+    result.nodes = m_Nodes + stopHelpers();
     result.stopped = m_Stopped;
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return result;
@@ -188,13 +205,13 @@ void Search::extendLine(const Position& root, std::vector<Move>& line, int depth
     }
     MoveList& moves = m_Plies[c_MaxPly].moves;
     while (static_cast<int>(line.size()) < depth) {
-        const TranspositionTable::Entry* entry = m_Table.probe(position.hash());
-        if (!entry)
+        TranspositionTable::Entry entry;
+        if (!m_Table->probe(position.hash(), entry))
             return;
         MoveGenerator::generate(position, moves);
-        if (entry->move >= moves.size())
+        if (entry.move >= moves.size())
             return;
-        const Move move = moves[entry->move];
+        const Move move = moves[entry.move];
         const Position next = position.after(move);
         if (std::find(seen.begin(), seen.end(), next.hash()) != seen.end())
             return;
@@ -204,10 +221,54 @@ void Search::extendLine(const Position& root, std::vector<Move>& line, int depth
     }
 }
 
+void Search::startHelpers(const Position& position, const std::vector<std::uint64_t>& history, int reversible,
+                          const SearchLimits& limits)
+{
+    m_HelpersStop.store(false, std::memory_order_relaxed);
+    m_HelperNodes.store(0, std::memory_order_relaxed);
+    SearchLimits helping;
+    helping.infinite = true;
+    helping.level = 10;
+    helping.maxDepth = limits.maxDepth;
+    helping.stop = &m_HelpersStop;
+    const std::size_t count = static_cast<std::size_t>(std::min(limits.threads, 64) - 1);
+    while (m_Helpers.size() < count) {
+        m_Helpers.push_back(std::unique_ptr<Search>(new Search(m_Table)));
+        m_Helpers.back()->m_NodeSink = &m_HelperNodes;
+        m_Helpers.back()->m_DepthOffset = static_cast<int>(m_Helpers.size()) % 2;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        Search* helper = m_Helpers[i].get();
+        helper->m_Evaluation = m_Evaluation;
+        try {
+            m_HelperThreads.emplace_back([helper, position, history, reversible, helping] {
+                helper->runFrom(position, history, reversible, helping);
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: the search goes on with those it has.
+            break;
+        }
+    }
+}
+
+std::uint64_t Search::stopHelpers()
+{
+    m_HelpersStop.store(true, std::memory_order_relaxed);
+    std::uint64_t nodes = 0;
+    for (std::size_t i = 0; i < m_HelperThreads.size(); ++i) {
+        m_HelperThreads[i].join();
+        nodes += m_Helpers[i]->m_Nodes;
+    }
+    m_HelperThreads.clear();
+    return nodes;
+}
+
 bool Search::timeUp()
 {
     if ((m_Nodes & 255) != 0)
         return false;
+    if (m_NodeSink)
+        m_NodeSink->fetch_add(256, std::memory_order_relaxed);
     if (m_Stop && m_Stop->load(std::memory_order_relaxed)) {
         m_Stopped = true;
         return true;
@@ -283,13 +344,14 @@ int Search::search(const Position& position, int depth, int alpha, int beta, int
 
     const int alphaStart = alpha;
     int tableMove = c_NoMove;
-    if (const TranspositionTable::Entry* entry = m_Table.probe(node.hash)) {
-        tableMove = entry->move;
-        const int score = fromTable(entry->score, ply);
-        if (ply > 0 && entry->depth >= depth &&
-            (entry->bound == TranspositionTable::Bound::Exact ||
-             (entry->bound == TranspositionTable::Bound::Lower && score >= beta) ||
-             (entry->bound == TranspositionTable::Bound::Upper && score <= alpha)))
+    TranspositionTable::Entry entry;
+    if (m_Table->probe(node.hash, entry)) {
+        tableMove = entry.move;
+        const int score = fromTable(entry.score, ply);
+        if (ply > 0 && entry.depth >= depth &&
+            (entry.bound == TranspositionTable::Bound::Exact ||
+             (entry.bound == TranspositionTable::Bound::Lower && score >= beta) ||
+             (entry.bound == TranspositionTable::Bound::Upper && score <= alpha)))
             return score;
     }
     if (ply > 0)
@@ -344,7 +406,7 @@ int Search::search(const Position& position, int depth, int alpha, int beta, int
     const TranspositionTable::Bound bound = best >= beta        ? TranspositionTable::Bound::Lower
                                             : best > alphaStart ? TranspositionTable::Bound::Exact
                                                                 : TranspositionTable::Bound::Upper;
-    m_Table.store(node.hash, toTable(best, ply), depth, bound, bestIndex);
+    m_Table->store(node.hash, toTable(best, ply), depth, bound, bestIndex);
     return best;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "Game.h"
@@ -36,6 +37,10 @@ struct SearchLimits
     // When set (from any thread), the search returns at once with what it has. The caller owns
     // the flag and clears it before starting the next search.
     const std::atomic<bool>* stop = nullptr;
+    // Threads to search with at level 10 when the search is bounded by time (not by
+    // positions, which keeps such searches the same on every run): the others search the
+    // same position sharing the table, so that the first finds more there.
+    int threads = 1;
     // Varies the lower levels' deliberate mistakes from one game to the next.
     std::uint64_t seed = 0;
     // Called on the searching thread after each iteration completes, with what is known
@@ -55,7 +60,7 @@ struct SearchResult
     // From the side to move's point of view, in hundredths of a man; beyond c_WinScore - 1000
     // it is a win in (c_WinScore - score) plies.
     int score = 0;
-    // Positions visited.
+    // Positions visited (by all threads).
     std::uint64_t nodes = 0;
     double seconds = 0.0;
     // True when the stop flag ended the search.
@@ -67,7 +72,9 @@ struct SearchResult
 // the learnt evaluation (PatternEvaluation) or the hand-set one (Evaluation). Meant to run on
 // a worker thread: run() returns within the time given or at once when the stop flag is set,
 // and never touches anything but the object and its arguments.
-// One search at a time per object; the object may be reused (it keeps its table).
+// One search at a time per object; the object may be reused (it keeps its table). With
+// more than one thread (SearchLimits::threads), run() starts the helpers and has them all
+// stopped and joined before it returns.
 class Search
 {
 public:
@@ -104,6 +111,9 @@ private:
         int reversible = 0;
     };
 
+    // A helper searching beside another search, on its table.
+    explicit Search(std::shared_ptr<TranspositionTable> table);
+
     SearchResult runFrom(const Position& position, const std::vector<std::uint64_t>& history, int reversible,
                          const SearchLimits& limits);
     int search(const Position& position, int depth, int alpha, int beta, int ply);
@@ -114,7 +124,11 @@ private:
     void order(const Position& position, Ply& node, int tableMove) const;
     bool timeUp();
 
-    TranspositionTable m_Table;
+    void startHelpers(const Position& position, const std::vector<std::uint64_t>& history, int reversible,
+                      const SearchLimits& limits);
+    std::uint64_t stopHelpers();
+
+    std::shared_ptr<TranspositionTable> m_Table;
     std::shared_ptr<const PatternEvaluation> m_Evaluation;
     std::vector<Ply> m_Plies;
     std::vector<std::vector<Move>> m_Lines;
@@ -132,6 +146,18 @@ private:
     std::uint64_t m_MaxNodes = 0;
     const std::atomic<bool>* m_Stop = nullptr;
     std::chrono::steady_clock::time_point m_Deadline;
+
+    // Helpers: their searches, threads and stop flag, and the positions they report as
+    // they go (every 256) for the main search's progress. A helper's own: the iterations
+    // it searches are one deeper than their number (odd helpers), it leaves the table's
+    // age alone, and it adds to the main search's count.
+    std::vector<std::unique_ptr<Search>> m_Helpers;
+    std::vector<std::thread> m_HelperThreads;
+    std::atomic<bool> m_HelpersStop{false};
+    std::atomic<std::uint64_t> m_HelperNodes{0};
+    std::atomic<std::uint64_t>* m_NodeSink = nullptr;
+    int m_DepthOffset = 0;
+    bool m_IsHelper = false;
 };
 
 } // namespace Draughts

@@ -126,7 +126,7 @@ TEST(HubEngineTest, StartsUpWithItsIdentityAndParameters)
     gui.send("hub");
     ASSERT_TRUE(gui.expect("wait"));
     std::vector<HubLine> params = gui.take("param");
-    ASSERT_EQ(params.size(), 3u);
+    ASSERT_EQ(params.size(), 4u);
     for (const HubLine& param : params) {
         EXPECT_TRUE(param.value("name", value));
         const bool weights = value == "weights";
@@ -137,16 +137,18 @@ TEST(HubEngineTest, StartsUpWithItsIdentityAndParameters)
     }
     gui.send("set-param name=level value=4");
     gui.send("set-param name=hash value=8");
+    gui.send("set-param name=threads value=2");
     gui.send("set-param name=someone-elses value=1");
     gui.send("set-param name=weights value=none");
     gui.send("set-param name=weights value=\"\"");
     EXPECT_TRUE(gui.sync().empty()) << "accepted quietly";
     gui.send("set-param name=level value=11");
     gui.send("set-param name=hash value=lots");
+    gui.send("set-param name=threads value=0");
     gui.send("set-param name=level");
     gui.send("set-param name=weights value=/no/such/weights");
     std::vector<HubLine> before = gui.sync();
-    ASSERT_EQ(before.size(), 4u);
+    ASSERT_EQ(before.size(), 5u);
     for (const HubLine& line : before) {
         EXPECT_EQ(line.command(), "error");
         EXPECT_TRUE(line.value("message", value) && !value.empty());

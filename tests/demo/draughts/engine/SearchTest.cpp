@@ -199,3 +199,52 @@ TEST(Search, TheLineReachesTheDepthOnAWarmTable)
         }
     }
 }
+
+// Helper threads at the top level: the search finds what it finds alone, stops with its
+// depth, its time or the stop flag (the helpers joined before run() returns, whatever
+// happens to the object next), and nothing changes where it is bounded by positions.
+TEST(Search, HelperThreadsStopWithTheSearch)
+{
+    Search search(4);
+    SearchLimits limits = depthLimits(10, 6);
+    limits.threads = 3;
+    const SearchResult shot = search.run(fen("W:W11,16,17,21,32,38:B14,23,24,31,36,40"), limits);
+    EXPECT_EQ(shot.best.toString(), "32-27");
+    EXPECT_EQ(shot.depth, 6);
+
+    SearchLimits timed;
+    timed.seconds = 0.2;
+    timed.threads = 2;
+    SearchResult result = search.run(Position::initial(), timed);
+    EXPECT_FALSE(result.stopped);
+    EXPECT_GE(result.depth, 2);
+    EXPECT_TRUE(isLegal(Position::initial(), result.best));
+
+    std::atomic<bool> stop{false};
+    SearchLimits endless;
+    endless.infinite = true;
+    endless.threads = 2;
+    endless.stop = &stop;
+    std::atomic<int> iterations{0};
+    endless.progress = [&iterations](const SearchResult&) { ++iterations; };
+    std::thread worker([&] { result = search.run(Position::initial(), endless); });
+    while (iterations.load() < 3)
+        std::this_thread::yield();
+    stop = true;
+    worker.join();
+    EXPECT_TRUE(result.stopped);
+    EXPECT_GE(result.depth, 3);
+    EXPECT_TRUE(isLegal(Position::initial(), result.best));
+
+    // Levels 8 and 9 visit the same positions on every run, threads or not.
+    SearchLimits eight;
+    eight.seconds = 600;
+    eight.level = 8;
+    Search alone(1);
+    Search helped(1);
+    const SearchResult one = alone.run(Position::initial(), eight);
+    eight.threads = 2;
+    const SearchResult two = helped.run(Position::initial(), eight);
+    EXPECT_EQ(one.nodes, two.nodes);
+    EXPECT_EQ(one.best, two.best);
+}
