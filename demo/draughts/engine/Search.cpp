@@ -154,7 +154,9 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
     int depthLimit = level.depth;
     if (limits.maxDepth > 0)
         depthLimit = std::min(depthLimit, limits.maxDepth);
-    if (think && limits.threads > 1 && !m_IsHelper && level.nodes == 0 && level.noise == 0 && m_MaxNodes == 0)
+    // Helpers make the search's course depend on timing: only where time bounds it anyway.
+    if (think && limits.threads > 1 && !m_IsHelper && level.nodes == 0 && level.noise == 0 && m_MaxNodes == 0 &&
+        limits.maxDepth == 0)
         startHelpers(position, history, reversible, limits);
     for (int iteration = 1; think && iteration + m_DepthOffset <= std::min(depthLimit, c_MaxPly / 2); ++iteration) {
         const int depth = iteration + m_DepthOffset;

@@ -37,9 +37,9 @@ struct SearchLimits
     // When set (from any thread), the search returns at once with what it has. The caller owns
     // the flag and clears it before starting the next search.
     const std::atomic<bool>* stop = nullptr;
-    // Threads to search with at level 10 when the search is bounded by time (not by
-    // positions, which keeps such searches the same on every run): the others search the
-    // same position sharing the table, so that the first finds more there.
+    // Threads to search with at level 10 when only time (or the stop flag) bounds the search
+    // (a depth or a number of positions keeps a search the same on every run): the others
+    // search the same position sharing the table, so that the first finds more there.
     int threads = 1;
     // Varies the lower levels' deliberate mistakes from one game to the next.
     std::uint64_t seed = 0;
