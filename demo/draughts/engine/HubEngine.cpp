@@ -56,6 +56,16 @@ std::string lineText(const std::vector<Move>& line)
         text += (text.empty() ? "" : " ") + HubNotation::writeMove(move);
     return text;
 }
+// A whole-number parameter from 1 to `most`, as the hub command lists it.
+HubLine wholeParam(const char* name, int value, int most)
+{
+    return HubLine("param")
+        .add("name", name)
+        .add("value", std::to_string(value))
+        .add("type", "int")
+        .add("min", "1")
+        .add("max", std::to_string(most));
+}
 } // namespace
 
 HubEngine::HubEngine(std::function<void(const std::string&)> send) : m_Send(std::move(send))
@@ -143,24 +153,9 @@ bool HubEngine::handle(const std::string& text, bool tooLong)
 void HubEngine::hub()
 {
     send(HubLine("id").add("name", "Tessellon draughts").add("version", "1.0").add("author", "The Tessellon project"));
-    send(HubLine("param")
-             .add("name", "level")
-             .add("value", std::to_string(m_Level))
-             .add("type", "int")
-             .add("min", "1")
-             .add("max", "10"));
-    send(HubLine("param")
-             .add("name", "hash")
-             .add("value", std::to_string(m_HashMegabytes))
-             .add("type", "int")
-             .add("min", "1")
-             .add("max", std::to_string(c_MaxHashMegabytes)));
-    send(HubLine("param")
-             .add("name", "threads")
-             .add("value", std::to_string(m_Threads))
-             .add("type", "int")
-             .add("min", "1")
-             .add("max", std::to_string(c_MaxThreads)));
+    send(wholeParam("level", m_Level, 10));
+    send(wholeParam("hash", m_HashMegabytes, c_MaxHashMegabytes));
+    send(wholeParam("threads", m_Threads, c_MaxThreads));
     send(HubLine("param").add("name", "weights").add("value", "").add("type", "string"));
     send(HubLine("wait"));
 }
