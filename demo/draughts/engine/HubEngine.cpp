@@ -68,9 +68,7 @@ HubLine wholeParam(const char* name, int value, int most)
 }
 } // namespace
 
-HubEngine::HubEngine(std::function<void(const std::string&)> send) : m_Send(std::move(send))
-{
-}
+HubEngine::HubEngine(std::function<void(const std::string&)> send) : m_Send(std::move(send)) {}
 
 HubEngine::~HubEngine()
 {
@@ -184,8 +182,7 @@ void HubEngine::setParam(const HubLine& line)
         m_HashMegabytes = static_cast<int>(number);
     } else if (name == "threads") {
         if (!readWhole(value, 1, c_MaxThreads, number)) {
-            error("threads takes a whole number from 1 to " + std::to_string(c_MaxThreads) + ", not '" + value +
-                  "'");
+            error("threads takes a whole number from 1 to " + std::to_string(c_MaxThreads) + ", not '" + value + "'");
             return;
         }
         m_Threads = static_cast<int>(number);

@@ -47,8 +47,8 @@ void regions(Bitboard own, Bitboard other, std::uint16_t (&out)[PatternFeatures:
 {
     std::uint64_t pairs[5];
     for (int pair = 0; pair < 5; ++pair)
-        pairs[pair] = c_PairLanes.lanes[(own >> (11 * pair)) & 0x3FF] +
-                      2 * c_PairLanes.lanes[(other >> (11 * pair)) & 0x3FF];
+        pairs[pair] =
+            c_PairLanes.lanes[(own >> (11 * pair)) & 0x3FF] + 2 * c_PairLanes.lanes[(other >> (11 * pair)) & 0x3FF];
     for (int r = 0; r < 4; ++r) {
         const std::uint64_t row = pairs[r] + 81 * pairs[r + 1];
         for (int c = 0; c < 4; ++c)

@@ -51,15 +51,10 @@ int fromTable(int score, int ply)
 }
 } // namespace
 
-Search::Search(std::size_t tableMegabytes)
-    : m_Table(std::make_shared<TranspositionTable>(tableMegabytes)), m_Evaluation(PatternEvaluation::installed()), m_Plies(c_MaxPly + 1),
-      m_Lines(c_MaxPly + 1)
+Search::Search(std::size_t tableMegabytes) : Search(std::make_shared<TranspositionTable>(tableMegabytes))
 {
-    for (Ply& ply : m_Plies) {
-        ply.moves.reserve(64);
-        ply.order.reserve(64);
-        ply.scores.reserve(64);
-    }
+    m_Evaluation = PatternEvaluation::installed();
+    m_IsHelper = false;
 }
 
 Search::Search(std::shared_ptr<TranspositionTable> table)

@@ -227,8 +227,8 @@ TEST(PatternEvaluationTest, SearchesWithLearntWeightsFindTheShot)
     for (int region = 0; region < PatternFeatures::c_Regions; ++region)
         for (int configuration = 0; configuration < PatternFeatures::c_Configurations; ++configuration)
             small->region(region, configuration, 0) = static_cast<std::int16_t>(random() % 11) - 5;
-    for (const std::shared_ptr<const PatternEvaluation>& weights : {std::shared_ptr<const PatternEvaluation>(),
-                                                                    std::shared_ptr<const PatternEvaluation>(small)}) {
+    for (const std::shared_ptr<const PatternEvaluation>& weights :
+         {std::shared_ptr<const PatternEvaluation>(), std::shared_ptr<const PatternEvaluation>(small)}) {
         Search search(1);
         search.setEvaluation(weights);
         SearchLimits limits;
