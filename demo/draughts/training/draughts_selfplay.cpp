@@ -3,15 +3,19 @@
 // opening are written with the game's result (TrainingSet records). Games are independent
 // (the search's table is cleared between them) and game i depends only on the seed and i,
 // so a run is reproduced exactly by the same command on the same code.
-// The games are played with the hand-set evaluation, so that the positions do not depend on
-// weights learnt before.
+// By default the games are played with the hand-set evaluation, so that the positions do not
+// depend on weights learnt before; --weights plays them with learnt weights instead (a second
+// generation of training games, played by the evaluation learnt from the first).
 // Usage: draughts_selfplay --games N --out FILE [--seed S] [--nodes MIN-MAX] [--first I]
+//                          [--weights FILE]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 
+#include "PatternEvaluation.h"
 #include "Search.h"
 #include "TrainingSet.h"
 
@@ -23,9 +27,11 @@ constexpr std::size_t c_MaxPlies = 300;
 
 const char* const c_Usage =
     "Usage: draughts_selfplay --games N --out FILE [--seed S] [--nodes MIN-MAX] [--first I]\n"
+    "                         [--weights FILE]\n"
     "Plays N self-play games (numbered from I, default 0) and appends their quiet positions\n"
     "with the results to FILE. Each game opens with 4-9 random plies, then the search plays\n"
-    "both sides with a node budget drawn in MIN-MAX (default 2000-6000) for the game.\n";
+    "both sides with a node budget drawn in MIN-MAX (default 2000-6000) for the game, with\n"
+    "the hand-set evaluation or, with --weights, the learnt one from a weights file.\n";
 
 struct Options
 {
@@ -35,6 +41,7 @@ struct Options
     std::uint64_t minNodes = 2000;
     std::uint64_t maxNodes = 6000;
     std::string out;
+    std::string weights;
 };
 
 bool parse(int argc, char** argv, Options& options)
@@ -53,6 +60,8 @@ bool parse(int argc, char** argv, Options& options)
             options.seed = std::strtoull(value, &end, 10);
         else if (name == "--out")
             options.out = value, end = const_cast<char*>(value) + std::strlen(value);
+        else if (name == "--weights" && *value != '\0')
+            options.weights = value, end = const_cast<char*>(value) + std::strlen(value);
         else if (name == "--nodes") {
             options.minNodes = std::strtoull(value, &end, 10);
             if (*end != '-')
@@ -75,13 +84,22 @@ int main(int argc, char** argv)
         std::fputs(c_Usage, stderr);
         return 2;
     }
+    std::shared_ptr<PatternEvaluation> weights;
+    if (!options.weights.empty()) {
+        weights = std::make_shared<PatternEvaluation>();
+        std::string error;
+        if (!weights->load(options.weights, error)) {
+            std::fprintf(stderr, "draughts_selfplay: %s\n", error.c_str());
+            return 1;
+        }
+    }
     std::FILE* out = std::fopen(options.out.c_str(), "ab");
     if (!out) {
         std::fprintf(stderr, "draughts_selfplay: cannot write %s\n", options.out.c_str());
         return 1;
     }
     Search search(4);
-    search.setEvaluation(nullptr);
+    search.setEvaluation(weights);
     long positions = 0;
     long decided = 0;
     long unfinished = 0;

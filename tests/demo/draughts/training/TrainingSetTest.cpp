@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <random>
 
+#include "PatternEvaluation.h"
 #include "TrainingSet.h"
 
 using namespace Draughts;
@@ -17,6 +21,24 @@ std::string write(const std::string& bytes)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
     return path;
+}
+
+// Runs a shell command; its standard output and error, and its exit status.
+std::pair<std::string, int> run(const std::string& command)
+{
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, got);
+    const int status = pclose(pipe);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+std::string contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 } // namespace
 
@@ -71,4 +93,57 @@ TEST(TrainingSetTest, RecordsReadBackAndDamagedOnesAreRefused)
     result[25] = 3;
     refused(result, "result");
     std::remove(path.c_str());
+}
+
+TEST(TrainingSetTest, SelfPlayPlaysWithAWeightsFileAndRefusesABadOne)
+{
+    const std::string base = ::testing::TempDir() + "selfplay" + std::to_string(getpid());
+    const std::string weightsPath = base + ".weights";
+    PatternEvaluation weights;
+    std::mt19937 random(5);
+    for (int region = 0; region < PatternFeatures::c_Regions; ++region)
+        for (int configuration = 0; configuration < PatternFeatures::c_Configurations; ++configuration)
+            for (int phase = 0; phase < 2; ++phase)
+                weights.region(region, configuration, phase) = static_cast<std::int16_t>(random() % 201) - 100;
+    std::string error;
+    ASSERT_TRUE(weights.save(weightsPath, error)) << error;
+
+    const std::string games = std::string(DRAUGHTS_SELFPLAY) + " --games 3 --seed 4 --nodes 300-600";
+    auto play = [&](const std::string& options, const std::string& out) {
+        std::remove(out.c_str());
+        const auto [output, status] = run(games + options + " --out " + out);
+        EXPECT_EQ(status, 0) << output;
+        EXPECT_EQ(output.find("3 games"), 0u) << output;
+        std::vector<TrainingPosition> positions;
+        std::string why;
+        EXPECT_TRUE(TrainingSet::read(out, positions, why)) << why;
+        EXPECT_FALSE(positions.empty());
+        return contents(out);
+    };
+    // The learnt weights play other games than the hand-set evaluation, and the same ones
+    // again from the same seed.
+    const std::string handSet = play("", base + ".a");
+    const std::string learnt = play(" --weights " + weightsPath, base + ".b");
+    EXPECT_TRUE(learnt != handSet) << "the weights file changed no game";
+    EXPECT_TRUE(play(" --weights " + weightsPath, base + ".c") == learnt) << "not reproduced";
+
+    // A missing, cut or foreign file: one line naming it, status 1, no positions written.
+    const std::string out = base + ".d";
+    std::remove(out.c_str());
+    const std::string cut = base + ".cut";
+    std::ofstream(cut, std::ios::binary) << contents(weightsPath).substr(0, 4096);
+    for (const std::string& bad : {base + ".none", cut, base + ".a"}) {
+        const auto [output, status] = run(games + " --weights " + bad + " --out " + out);
+        EXPECT_EQ(status, 1) << output;
+        EXPECT_EQ(output.find("draughts_selfplay: "), 0u) << output;
+        EXPECT_NE(output.find(bad), std::string::npos) << output;
+        EXPECT_EQ(output.find('\n'), output.size() - 1) << output;
+        EXPECT_FALSE(std::ifstream(out).good()) << bad;
+    }
+    // --weights needs a file.
+    EXPECT_EQ(run(games + " --out " + out + " --weights").second, 2);
+    EXPECT_EQ(run(games + " --out " + out + " --weights ''").second, 2);
+
+    for (const char* suffix : {".weights", ".a", ".b", ".c", ".cut"})
+        std::remove((base + suffix).c_str());
 }
