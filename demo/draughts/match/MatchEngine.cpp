@@ -62,6 +62,7 @@ bool MatchEngine::await(const std::string& command, int timeoutMs, std::string& 
             std::string message;
             line.value("message", message);
             std::fprintf(stderr, "draughts_match: %s says: %s\n", m_Name.c_str(), message.c_str());
+            m_Complaint = message;
         }
         if (line.command() == command) {
             found = text;
@@ -83,7 +84,16 @@ bool MatchEngine::start(const std::string& command,
     for (const auto& parameter : parameters)
         if (!send(HubLine("set-param").add("name", parameter.first).add("value", parameter.second).format(), error))
             return false;
-    return send("init", error) && await("ready", c_StartUpMs, line, error);
+    // An engine answers a parameter it cannot take with an error, before ready: a match with
+    // the engine set otherwise than asked would measure something else.
+    m_Complaint.clear();
+    if (!send("init", error) || !await("ready", c_StartUpMs, line, error))
+        return false;
+    if (!m_Complaint.empty()) {
+        error = m_Name + " refused its parameters: " + m_Complaint;
+        return false;
+    }
+    return true;
 }
 
 bool MatchEngine::newGame(std::string& error)

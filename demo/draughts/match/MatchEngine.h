@@ -50,6 +50,8 @@ private:
 
     ChildProcess m_Process;
     std::string m_Name;
+    // The last error the engine reported.
+    std::string m_Complaint;
 };
 
 } // namespace Draughts

@@ -78,6 +78,10 @@ TEST(MatchEngineTest, PlaysLegalMovesAndRefusesAnEngineThatDoesNot)
     std::string error;
     ASSERT_TRUE(engine.start(DRAUGHTS_ENGINE, {{"hash", "1"}, {"weights", "none"}}, error)) << error;
     EXPECT_EQ(engine.name(), "Tessellon draughts");
+    // A parameter the engine cannot take stops the start: the match would measure another engine.
+    MatchEngine refusing;
+    EXPECT_FALSE(refusing.start(DRAUGHTS_ENGINE, {{"weights", "/no/such/weights"}}, error));
+    EXPECT_NE(error.find("refused its parameters: weights: cannot open"), std::string::npos) << error;
     // A few moves each way, by nodes and by time, with king moves in the position sent.
     Game game;
     for (int ply = 0; ply < 6 && game.result() == Result::Ongoing; ++ply) {
