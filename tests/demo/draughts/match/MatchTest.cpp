@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "../RunCommand.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,21 +14,6 @@
 #include "MatchStatistics.h"
 
 using namespace Draughts;
-
-namespace
-{
-// Runs a shell command; its standard output and error, and its exit status.
-std::pair<std::string, int> run(const std::string& command)
-{
-    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, got);
-    const int status = pclose(pipe);
-    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
-} // namespace
 
 TEST(MatchStatisticsTest, EloMarginsAndTheSequentialTest)
 {
@@ -128,7 +115,7 @@ TEST(MatchProgramTest, PlaysEachOpeningWithBothColoursAndReportsTheScore)
                               " --set-a hash=1 --set-b hash=1 --nodes 300 ";
 
     // Four games, each opening twice, cut short by the ply limit: each adjudicated a draw.
-    auto [output, status] = run(match + "--games 4 --max-plies 24 --openings " + dir + "/two.txt");
+    auto [output, status] = runCommand(match + "--games 4 --max-plies 24 --openings " + dir + "/two.txt");
     EXPECT_EQ(status, 0) << output;
     for (const char* text : {"game 1 (opening 1, Tessellon draughts White): drawn, adjudicated a draw past 24 plies",
                              "game 2 (opening 1,", "game 3 (opening 2,", "game 4 (opening 2,",
@@ -137,23 +124,22 @@ TEST(MatchProgramTest, PlaysEachOpeningWithBothColoursAndReportsTheScore)
     EXPECT_EQ(output.find("game 5"), std::string::npos) << output;
 
     // Played out, games end by the rules; the sequential test reports its verdict.
-    std::tie(output, status) = run(match + "--games 2 --quiet --sprt 0,10 --openings " + dir + "/two.txt");
+    std::tie(output, status) = runCommand(match + "--games 2 --quiet --sprt 0,10 --openings " + dir + "/two.txt");
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find(": 2 games, +"), std::string::npos) << output;
     EXPECT_NE(output.find("(0 adjudicated)"), std::string::npos) << output;
     EXPECT_NE(output.find("SPRT [0, 10]: undecided"), std::string::npos) << output;
 
-    std::tie(output, status) = run(match + "--openings " + dir + "/bad.txt");
+    std::tie(output, status) = runCommand(match + "--openings " + dir + "/bad.txt");
     EXPECT_EQ(status, 1);
     EXPECT_NE(output.find("bad.txt:2: "), std::string::npos) << output;
-    std::tie(output, status) = run(match + "--openings " + dir + "/none.txt");
+    std::tie(output, status) = runCommand(match + "--openings " + dir + "/none.txt");
     EXPECT_EQ(status, 1);
-    std::tie(output, status) = run(std::string(DRAUGHTS_MATCH) + " --engine " + engine + " --games x");
+    std::tie(output, status) = runCommand(std::string(DRAUGHTS_MATCH) + " --engine " + engine + " --games x");
     EXPECT_EQ(status, 2);
     EXPECT_EQ(output.rfind("Usage: draughts_match", 0), 0u) << output;
-    std::tie(output, status) =
-        run(std::string(DRAUGHTS_MATCH) + " --engine /no/such/engine --engine " + engine + " --openings " + dir +
-            "/two.txt");
+    std::tie(output, status) = runCommand(std::string(DRAUGHTS_MATCH) + " --engine /no/such/engine --engine " + engine +
+                                          " --openings " + dir + "/two.txt");
     EXPECT_EQ(status, 1);
     EXPECT_NE(output.find("draughts_match: "), std::string::npos) << output;
     std::remove((dir + "/two.txt").c_str());

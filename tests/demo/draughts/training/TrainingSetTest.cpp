@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "../RunCommand.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,18 +23,6 @@ std::string write(const std::string& bytes)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
     return path;
-}
-
-// Runs a shell command; its standard output and error, and its exit status.
-std::pair<std::string, int> run(const std::string& command)
-{
-    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, got);
-    const int status = pclose(pipe);
-    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 std::string contents(const std::string& path)
@@ -111,7 +101,7 @@ TEST(TrainingSetTest, SelfPlayPlaysWithAWeightsFileAndRefusesABadOne)
     const std::string games = std::string(DRAUGHTS_SELFPLAY) + " --games 3 --seed 4 --nodes 300-600";
     auto play = [&](const std::string& options, const std::string& out) {
         std::remove(out.c_str());
-        const auto [output, status] = run(games + options + " --out " + out);
+        const auto [output, status] = runCommand(games + options + " --out " + out);
         EXPECT_EQ(status, 0) << output;
         EXPECT_EQ(output.find("3 games"), 0u) << output;
         std::vector<TrainingPosition> positions;
@@ -133,7 +123,7 @@ TEST(TrainingSetTest, SelfPlayPlaysWithAWeightsFileAndRefusesABadOne)
     const std::string cut = base + ".cut";
     std::ofstream(cut, std::ios::binary) << contents(weightsPath).substr(0, 4096);
     for (const std::string& bad : {base + ".none", cut, base + ".a"}) {
-        const auto [output, status] = run(games + " --weights " + bad + " --out " + out);
+        const auto [output, status] = runCommand(games + " --weights " + bad + " --out " + out);
         EXPECT_EQ(status, 1) << output;
         EXPECT_EQ(output.find("draughts_selfplay: "), 0u) << output;
         EXPECT_NE(output.find(bad), std::string::npos) << output;
@@ -141,8 +131,8 @@ TEST(TrainingSetTest, SelfPlayPlaysWithAWeightsFileAndRefusesABadOne)
         EXPECT_FALSE(std::ifstream(out).good()) << bad;
     }
     // --weights needs a file.
-    EXPECT_EQ(run(games + " --out " + out + " --weights").second, 2);
-    EXPECT_EQ(run(games + " --out " + out + " --weights ''").second, 2);
+    EXPECT_EQ(runCommand(games + " --out " + out + " --weights").second, 2);
+    EXPECT_EQ(runCommand(games + " --out " + out + " --weights ''").second, 2);
 
     for (const char* suffix : {".weights", ".a", ".b", ".c", ".cut"})
         std::remove((base + suffix).c_str());
