@@ -5,7 +5,10 @@
 // report how well the weights predict games they were not fitted to. The hand-set
 // evaluation is one more input with a single learnt factor, so that the weights learn what
 // it misses; they are then written in its unit (hundredths of a man) as the weights file.
-// Usage: draughts_train --out FILE [--epochs N] [--seed S] POSITIONS...
+// With --blend L below 1, each position's target is L times the game's result plus 1 - L times
+// the search's score for it, turned into an expected result by the model's own worth of a man
+// (a game's result says little of a position early in it; the search's score is less noisy).
+// Usage: draughts_train --out FILE [--epochs N] [--seed S] [--blend L] POSITIONS...
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -28,9 +31,10 @@ constexpr int c_Terms = PatternFeatures::c_Terms;
 constexpr double c_Penalty = 1e-6;
 constexpr double c_Step = 0.02;
 
-const char* const c_Usage = "Usage: draughts_train --out FILE [--epochs N] [--seed S] POSITIONS...\n"
+const char* const c_Usage = "Usage: draughts_train --out FILE [--epochs N] [--seed S] [--blend L] POSITIONS...\n"
                             "Fits the evaluation's weights to self-play positions (draughts_selfplay files)\n"
-                            "and writes them to FILE.\n";
+                            "and writes them to FILE. The target is the game's result, or with --blend L\n"
+                            "(0 to 1, default 1) L times the result plus 1 - L times the search's score.\n";
 
 struct Sample
 {
@@ -42,6 +46,8 @@ struct Sample
     std::uint8_t result;
     // The hand-set evaluation, White's side.
     std::int16_t base;
+    // The search's score, White's side, hundredths of a man.
+    std::int16_t score;
 };
 
 struct Model
@@ -86,24 +92,36 @@ Sample sampleOf(const TrainingPosition& entry)
     sample.phase = static_cast<std::uint8_t>(features.phase);
     sample.result = static_cast<std::uint8_t>(entry.result + 1);
     sample.base = static_cast<std::int16_t>(std::clamp(features.base, -30000, 30000));
+    const int score = entry.position.sideToMove() == Color::White ? entry.score : -entry.score;
+    sample.score = static_cast<std::int16_t>(std::clamp(score, -30000, 30000));
     return sample;
 }
 
-double loss(const Model& model, const std::vector<Sample>& samples)
+// The expected result (0 to 1, White's side) the position is fitted to.
+double target(const Model& model, const Sample& sample, double blend)
+{
+    const double result = sample.result / 2.0;
+    if (blend >= 1)
+        return result;
+    const double expected = 1 / (1 + std::exp(-model.base * sample.score / 100.0));
+    return blend * result + (1 - blend) * expected;
+}
+
+double loss(const Model& model, const std::vector<Sample>& samples, double blend)
 {
     double total = 0;
     for (const Sample& sample : samples) {
         const double p = 1 / (1 + std::exp(-model.logit(sample)));
-        const double y = sample.result / 2.0;
+        const double y = target(model, sample, blend);
         total -= y * std::log(std::max(p, 1e-12)) + (1 - y) * std::log(std::max(1 - p, 1e-12));
     }
     return samples.empty() ? 0 : total / samples.size();
 }
 
-void train(Model& model, Model& squares, const Sample& sample)
+void train(Model& model, Model& squares, const Sample& sample, double blend)
 {
     const double p = 1 / (1 + std::exp(-model.logit(sample)));
-    const double error = p - sample.result / 2.0;
+    const double error = p - target(model, sample, blend);
     const double weight[2] = {sample.phase / double(PatternFeatures::c_FullBoard),
                               1 - sample.phase / double(PatternFeatures::c_FullBoard)};
     auto step = [](float& value, float& square, double gradient) {
@@ -135,15 +153,24 @@ int main(int argc, char** argv)
     std::string out;
     int epochs = 8;
     std::uint64_t seed = 1;
+    double blend = 1;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--out" || arg == "--epochs" || arg == "--seed") && i + 1 < argc) {
+        if ((arg == "--out" || arg == "--epochs" || arg == "--seed" || arg == "--blend") && i + 1 < argc) {
             const char* value = argv[++i];
+            char* end = nullptr;
             if (arg == "--out")
                 out = value;
             else if (arg == "--epochs")
                 epochs = std::atoi(value);
+            else if (arg == "--blend") {
+                blend = std::strtod(value, &end);
+                if (end == value || *end != '\0' || !(blend >= 0 && blend <= 1)) {
+                    std::fprintf(stderr, "draughts_train: --blend takes a number from 0 to 1, not '%s'\n", value);
+                    return 2;
+                }
+            }
             else
                 seed = std::strtoull(value, nullptr, 10);
         } else if (arg.rfind("--", 0) == 0) {
@@ -185,12 +212,13 @@ int main(int argc, char** argv)
 
     Model model, squares;
     std::mt19937_64 random(seed);
-    std::printf("before: held-out loss %.5f\n", loss(model, held));
+    std::printf("before: held-out loss %.5f\n", loss(model, held, blend));
     for (int epoch = 1; epoch <= epochs; ++epoch) {
         std::shuffle(fit.begin(), fit.end(), random);
         for (const Sample& sample : fit)
-            train(model, squares, sample);
-        std::printf("epoch %d: fitted loss %.5f, held-out loss %.5f\n", epoch, loss(model, fit), loss(model, held));
+            train(model, squares, sample, blend);
+        std::printf("epoch %d: fitted loss %.5f, held-out loss %.5f\n", epoch, loss(model, fit, blend),
+                    loss(model, held, blend));
         std::fflush(stdout);
     }
 

@@ -137,3 +137,40 @@ TEST(TrainingSetTest, SelfPlayPlaysWithAWeightsFileAndRefusesABadOne)
     for (const char* suffix : {".weights", ".a", ".b", ".c", ".cut"})
         std::remove((base + suffix).c_str());
 }
+
+TEST(TrainingSetTest, TrainerFitsTheSameWeightsFromTheSameGamesAndBlendsScoresOnlyWhenAsked)
+{
+    const std::string base = ::testing::TempDir() + "train" + std::to_string(getpid());
+    const std::string games = base + ".games";
+    std::remove(games.c_str());
+    const auto [played, playStatus] =
+        runCommand(std::string(DRAUGHTS_SELFPLAY) + " --games 6 --seed 2 --nodes 300-600 --out " + games);
+    ASSERT_EQ(playStatus, 0) << played;
+
+    const std::string train = std::string(DRAUGHTS_TRAIN) + " --epochs 2 " + games + " --out ";
+    auto fit = [&](const std::string& options, const std::string& out) {
+        std::remove(out.c_str());
+        const auto [output, status] = runCommand(train + out + options);
+        EXPECT_EQ(status, 0) << output;
+        PatternEvaluation weights;
+        std::string error;
+        EXPECT_TRUE(weights.load(out, error)) << error;
+        return contents(out);
+    };
+    const std::string results = fit("", base + ".a");
+    EXPECT_TRUE(fit(" --blend 1", base + ".b") == results) << "--blend 1 is not the plain fit";
+    EXPECT_TRUE(fit("", base + ".c") == results) << "not reproduced";
+    EXPECT_TRUE(fit(" --blend 0.5", base + ".d") != results) << "the search's scores changed nothing";
+
+    // A blend outside 0-1 or not a number: status 2, a line naming it, no file.
+    for (const char* bad : {"1.5", "-0.1", "x", "0.5x", "nan"}) {
+        const std::string out = base + ".e";
+        std::remove(out.c_str());
+        const auto [output, status] = runCommand(train + out + " --blend " + bad);
+        EXPECT_EQ(status, 2) << bad;
+        EXPECT_NE(output.find(std::string("'") + bad + "'"), std::string::npos) << output;
+        EXPECT_FALSE(std::ifstream(out).good()) << bad;
+    }
+    for (const char* suffix : {".games", ".a", ".b", ".c", ".d"})
+        std::remove((base + suffix).c_str());
+}
