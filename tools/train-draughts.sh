@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Learns the draughts evaluation from scratch in three generations: self-play games with the
-# hand-set evaluation (draughts_selfplay), the pattern weights fitted to their results
-# (draughts_train); then, twice, a new set of self-play games played with the latest weights
-# and the weights fitted again to every set so far. The last fit is written to
+# Learns the draughts evaluation from scratch in four generations: self-play games with the
+# hand-set evaluation (draughts_selfplay), the pattern weights fitted to them (draughts_train);
+# then, three times, a new set of self-play games played with the latest weights and the
+# weights fitted again to every set so far. Each fit aims at 0.3 times the game's result plus
+# 0.7 times the result the search's score for the position foretells (--blend 0.3). The last
+# fit is written to
 # demo/draughts/engine/data/evaluation.weights.
 # Each set's games are played by two processes, one per core. A game depends only on its
 # number and the set's seed, so the set comes out the same as from one process, and the same
@@ -34,11 +36,21 @@ play() {
     rm "$out.first" "$out.second"
 }
 
+# fit OUT SETS...: the weights fitted to the sets.
+fit() {
+    local out=$1
+    shift
+    "$build/bin/draughts_train" --seed 1 --blend 0.3 --out "$out" "$@"
+}
+
+generations=4
 play "$work/1.bin" 1 "$games"
-"$build/bin/draughts_train" --seed 1 --out "$work/1.weights" "$work/1.bin"
-play "$work/2.bin" 2 "$later" --weights "$work/1.weights"
-"$build/bin/draughts_train" --seed 1 --out "$work/2.weights" "$work/1.bin" "$work/2.bin"
-play "$work/3.bin" 3 "$later" --weights "$work/2.weights"
+fit "$work/1.weights" "$work/1.bin"
+sets=("$work/1.bin")
+for ((g = 2; g <= generations; ++g)); do
+    play "$work/$g.bin" "$g" "$later" --weights "$work/$((g - 1)).weights"
+    sets+=("$work/$g.bin")
+    fit "$work/$g.weights" "${sets[@]}"
+done
 mkdir -p demo/draughts/engine/data
-"$build/bin/draughts_train" --seed 1 --out demo/draughts/engine/data/evaluation.weights \
-    "$work/1.bin" "$work/2.bin" "$work/3.bin"
+cp "$work/$generations.weights" demo/draughts/engine/data/evaluation.weights
