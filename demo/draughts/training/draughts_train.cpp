@@ -159,19 +159,18 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if ((arg == "--out" || arg == "--epochs" || arg == "--seed" || arg == "--blend") && i + 1 < argc) {
             const char* value = argv[++i];
-            char* end = nullptr;
             if (arg == "--out")
                 out = value;
             else if (arg == "--epochs")
                 epochs = std::atoi(value);
             else if (arg == "--blend") {
+                char* end = nullptr;
                 blend = std::strtod(value, &end);
                 if (end == value || *end != '\0' || !(blend >= 0 && blend <= 1)) {
                     std::fprintf(stderr, "draughts_train: --blend takes a number from 0 to 1, not '%s'\n", value);
                     return 2;
                 }
-            }
-            else
+            } else
                 seed = std::strtoull(value, nullptr, 10);
         } else if (arg.rfind("--", 0) == 0) {
             std::fputs(c_Usage, stderr);
