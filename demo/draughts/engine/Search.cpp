@@ -16,6 +16,10 @@ constexpr int c_Infinity = 32000;
 constexpr int c_NoMove = 255;
 // Scores this close to a win are wins at a known distance.
 constexpr int c_WinZone = Search::c_WinScore - 1000;
+// Moves from this place in the order on, with at least this depth left after them, are
+// searched shorter first.
+constexpr std::size_t c_ReduceFrom = 3;
+constexpr int c_ReduceDepth = 2;
 
 // Per level: the deepest iteration, the positions a move may visit (0: as many as the
 // time allows), the amplitude of the deliberate misjudgements and the percentage of moves
@@ -373,7 +377,17 @@ int Search::search(const Position& position, int depth, int alpha, int beta, int
         if (i == 0) {
             score = -search(next, nextDepth, -beta, -alpha, ply + 1);
         } else {
-            score = -search(next, nextDepth, -alpha - 1, -alpha, ply + 1);
+            // Late quiet moves are first searched a ply shorter; one that still beats alpha
+            // gets the full depth. Moves that offer the opponent a capture (exchanges,
+            // sacrifices) or crown a man are never shortened.
+            const int reduction = i >= c_ReduceFrom && nextDepth >= c_ReduceDepth && !move.isCapture() &&
+                                          Bits::count(next.kings()) == Bits::count(position.kings()) &&
+                                          !MoveGenerator::mustCapture(next)
+                                      ? 1
+                                      : 0;
+            score = -search(next, nextDepth - reduction, -alpha - 1, -alpha, ply + 1);
+            if (reduction > 0 && score > alpha && !m_Aborted)
+                score = -search(next, nextDepth, -alpha - 1, -alpha, ply + 1);
             if (score > alpha && score < beta && !m_Aborted)
                 score = -search(next, nextDepth, -beta, -alpha, ply + 1);
         }
