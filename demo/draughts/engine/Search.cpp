@@ -20,6 +20,11 @@ constexpr int c_WinZone = Search::c_WinScore - 1000;
 // searched shorter first.
 constexpr std::size_t c_ReduceFrom = 3;
 constexpr int c_ReduceDepth = 2;
+// Nodes off the principal line with at least this depth left are first probed this much
+// shallower, with a window this far beyond theirs.
+constexpr int c_ProbeDepth = 6;
+constexpr int c_ProbeReduction = 4;
+constexpr int c_ProbeMargin = 40;
 
 // Per level: the deepest iteration, the positions a move may visit (0: as many as the
 // time allows), the amplitude of the deliberate misjudgements and the percentage of moves
@@ -354,6 +359,23 @@ int Search::search(const Position& position, int depth, int alpha, int beta, int
              (entry.bound == TranspositionTable::Bound::Lower && score >= beta) ||
              (entry.bound == TranspositionTable::Bound::Upper && score <= alpha)))
             return score;
+    }
+    // Away from the principal line, a much shallower search that ends well outside the window
+    // settles the node: it would take more than the margin for the full search to disagree.
+    if (ply > 0 && depth >= c_ProbeDepth && beta - alpha == 1 && beta < c_WinZone && beta > -c_WinZone) {
+        const int high = beta + c_ProbeMargin;
+        if (search(position, depth - c_ProbeReduction, high - 1, high, ply) >= high && !m_Aborted)
+            return beta;
+        if (m_Aborted)
+            return 0;
+        const int low = alpha - c_ProbeMargin;
+        if (search(position, depth - c_ProbeReduction, low, low + 1, ply) <= low && !m_Aborted)
+            return alpha;
+        if (m_Aborted)
+            return 0;
+        m_Lines[ply].clear();
+        if (tableMove == c_NoMove && m_Table->probe(node.hash, entry))
+            tableMove = entry.move;
     }
     if (ply > 0)
         MoveGenerator::generate(position, node.moves);
