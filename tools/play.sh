@@ -14,6 +14,10 @@ if [ "${1:-}" = draughts ]; then
   shift
 fi
 cmake --build build -j 2 --target "$program"
+if [ "$program" = draughts ]; then
+  # The computer's endgame table: solved once (about a minute), then kept in build/.
+  cmake --build build -j 2 --target draughts_endgames_table
+fi
 
 if [ -z "${DISPLAY:-}" ]; then
   echo "play: no X display (DISPLAY is not set). Start the demo from a desktop session," >&2

@@ -91,6 +91,7 @@ Search& HubEngine::search()
     if (!m_Search) {
         m_Search = std::make_unique<Search>(static_cast<std::size_t>(m_HashMegabytes));
         m_Search->setEvaluation(m_Weights);
+        m_Search->setEndgames(m_Endgames);
     }
     return *m_Search;
 }
@@ -155,6 +156,7 @@ void HubEngine::hub()
     send(wholeParam("hash", m_HashMegabytes, c_MaxHashMegabytes));
     send(wholeParam("threads", m_Threads, c_MaxThreads));
     send(HubLine("param").add("name", "weights").add("value", "").add("type", "string"));
+    send(HubLine("param").add("name", "endgames").add("value", "").add("type", "string"));
     send(HubLine("wait"));
 }
 
@@ -202,6 +204,22 @@ void HubEngine::setParam(const HubLine& line)
         }
         m_Weights = weights;
         search().setEvaluation(m_Weights);
+    } else if (name == "endgames") {
+        // "" the installed table (none when it is not there), "none" no table, else a table file.
+        std::shared_ptr<const EndgameTable> table;
+        std::string why;
+        if (value.empty()) {
+            table = EndgameTable::installed();
+        } else if (value != "none") {
+            auto loaded = std::make_shared<EndgameTable>();
+            if (!loaded->load(value, why)) {
+                error("endgames: " + why);
+                return;
+            }
+            table = loaded;
+        }
+        m_Endgames = table;
+        search().setEndgames(m_Endgames);
     }
     // Parameters of other engines are ignored.
 }

@@ -95,6 +95,7 @@ private:
     int m_HashMegabytes = 16;
     int m_Threads = 1;
     std::shared_ptr<const PatternEvaluation> m_Weights = PatternEvaluation::installed();
+    std::shared_ptr<const EndgameTable> m_Endgames = EndgameTable::installed();
     std::unique_ptr<Search> m_Search;
     Game m_Game;
     TimeControl m_Control;

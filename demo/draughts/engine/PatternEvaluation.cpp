@@ -1,14 +1,9 @@
 #include "PatternEvaluation.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <mutex>
 
+#include "DataFile.h"
 #include "Evaluation.h"
 #include "core/Quotable.h"
 
@@ -43,17 +38,6 @@ std::uint32_t get(const unsigned char* in, int bytes)
     return value;
 }
 
-// The running program's folder, "" when unknown.
-std::string programFolder()
-{
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return "";
-    const std::string program(path, static_cast<std::size_t>(length));
-    const std::size_t slash = program.rfind('/');
-    return slash == std::string::npos ? "" : program.substr(0, slash);
-}
 } // namespace
 
 const char* const PatternEvaluation::c_InstalledPath = DRAUGHTS_WEIGHTS_PATH;
@@ -92,38 +76,12 @@ int PatternEvaluation::evaluate(const Position& position) const
 
 bool PatternEvaluation::load(const std::string& path, std::string& error)
 {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        error = "cannot open " + Core::quotable(path);
-        return false;
-    }
-    struct stat status;
-    std::string bytes;
-    bool ok = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
-    if (!ok)
-        error = Core::quotable(path) + " is not a regular file";
-    else if (static_cast<std::uint64_t>(status.st_size) != c_FileBytes) {
-        ok = false;
-        error = Core::quotable(path) + " is not a weights file of this version (wrong size)";
-    } else {
-        bytes.resize(c_FileBytes);
-        std::size_t filled = 0;
-        while (filled < bytes.size()) {
-            const ssize_t got = read(descriptor, &bytes[filled], bytes.size() - filled);
-            if (got <= 0)
-                break;
-            filled += static_cast<std::size_t>(got);
-        }
-        if (filled != bytes.size()) {
-            ok = false;
-            error = "cannot read " + Core::quotable(path);
-        }
-    }
-    close(descriptor);
-    if (!ok)
+    std::vector<unsigned char> bytes;
+    if (!DataFile::read(path, c_FileBytes, bytes, error,
+                        Core::quotable(path) + " is not a weights file of this version (wrong size)"))
         return false;
 
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const unsigned char* data = bytes.data();
     if (!std::equal(std::begin(c_Magic), std::end(c_Magic), bytes.begin()) ||
         get(data + 8, 4) != PatternFeatures::c_Regions || get(data + 12, 4) != PatternFeatures::c_Configurations ||
         get(data + 16, 4) != PatternFeatures::c_Terms) {
@@ -154,23 +112,7 @@ bool PatternEvaluation::save(const std::string& path, std::string& error) const
         put(static_cast<std::uint16_t>(weight), 2, bytes);
     put(checksum(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), 4, bytes);
 
-    std::string temporary = path + ".XXXXXX";
-    const int descriptor = mkstemp(&temporary[0]);
-    if (descriptor < 0) {
-        error = "cannot write beside " + Core::quotable(path);
-        return false;
-    }
-    bool ok = fchmod(descriptor, 0644) == 0;
-    ok = write(descriptor, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && ok;
-    ok = fsync(descriptor) == 0 && ok;
-    ok = close(descriptor) == 0 && ok;
-    if (ok)
-        ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        unlink(temporary.c_str());
-        error = "cannot write " + Core::quotable(path);
-    }
-    return ok;
+    return DataFile::write(path, bytes.data(), bytes.size(), error);
 }
 
 std::shared_ptr<const PatternEvaluation> PatternEvaluation::installed(std::string* why)
@@ -179,7 +121,7 @@ std::shared_ptr<const PatternEvaluation> PatternEvaluation::installed(std::strin
     static std::shared_ptr<const PatternEvaluation> weights;
     static std::string reason;
     std::call_once(once, [] {
-        const std::string path = programFolder() + "/" + c_InstalledPath;
+        const std::string path = DataFile::programFolder() + "/" + c_InstalledPath;
         auto loaded = std::make_shared<PatternEvaluation>();
         if (loaded->load(path, reason))
             weights = loaded;

@@ -63,6 +63,7 @@ int fromTable(int score, int ply)
 Search::Search(std::size_t tableMegabytes) : Search(std::make_shared<TranspositionTable>(tableMegabytes))
 {
     m_Evaluation = PatternEvaluation::installed();
+    m_Endgames = EndgameTable::installed();
     m_IsHelper = false;
 }
 
@@ -246,6 +247,7 @@ void Search::startHelpers(const Position& position, const std::vector<std::uint6
     for (std::size_t i = 0; i < count; ++i) {
         Search* helper = m_Helpers[i].get();
         helper->m_Evaluation = m_Evaluation;
+        helper->m_Endgames = m_Endgames;
         try {
             m_HelperThreads.emplace_back([helper, position, history, reversible, helping] {
                 helper->runFrom(position, history, reversible, helping);
@@ -290,6 +292,27 @@ int Search::evaluate(const Position& position) const
 {
     const int score = m_Evaluation ? m_Evaluation->evaluate(position) : Evaluation::evaluate(position);
     return score + Evaluation::noise(position.hash(), m_Seed, m_Noise);
+}
+
+bool Search::probeEndgame(const Position& position, int& score) const
+{
+    EndgameTable::Value value;
+    if (!m_Endgames || !m_Endgames->probe(position, value))
+        return false;
+    if (value.outcome == EndgameTable::Outcome::Draw) {
+        score = 0;
+        return true;
+    }
+    // The rules' move counts may turn such a win into a draw: the search judges those itself.
+    if (EndgameTable::countedEnding(position))
+        return false;
+    // Every capture and promotion raises the stake, so that the winner makes progress: fewer
+    // pieces count for more than any number of kings, each plies to the next conversion less.
+    const int pieces = Bits::count(position.pieces(Color::White) | position.pieces(Color::Black));
+    const int progress = 8 * (EndgameTable::c_MaxPieces - pieces) + Bits::count(position.kings());
+    const int win = c_EndgameWin + 128 * progress - value.plies;
+    score = value.outcome == EndgameTable::Outcome::Win ? win : -win;
+    return true;
 }
 
 bool Search::repeated(int ply) const
@@ -347,6 +370,9 @@ int Search::search(const Position& position, int depth, int alpha, int beta, int
     Ply& node = m_Plies[ply];
     if (ply > 0 && repeated(ply))
         return 0;
+    int solved = 0;
+    if (ply > 0 && probeEndgame(position, solved))
+        return solved;
 
     const int alphaStart = alpha;
     int tableMove = c_NoMove;
@@ -452,6 +478,9 @@ int Search::quiesce(const Position& position, int alpha, int beta, int ply)
     }
     m_Lines[ply].clear();
     Ply& node = m_Plies[ply];
+    int solved = 0;
+    if (ply > 0 && probeEndgame(position, solved))
+        return solved;
     if (!MoveGenerator::mustCapture(position)) {
         if (MoveGenerator::count(position, node.moves) == 0)
             return -c_WinScore + ply;

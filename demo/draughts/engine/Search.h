@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "EndgameTable.h"
 #include "Game.h"
 #include "PatternEvaluation.h"
 #include "TranspositionTable.h"
@@ -81,14 +82,24 @@ class Search
 public:
     static constexpr int c_WinScore = 30000;
 
+    // Solved endings score beyond any evaluation and below the wins the search proves itself:
+    // a win the table holds is worth this, plus more for each capture or promotion made on
+    // the way, less the plies to the next one.
+    static constexpr int c_EndgameWin = 20000;
+
     // A search with a transposition table of about the given size, allocated now, judging
-    // positions by the installed learnt evaluation, or the hand-set one when it is missing.
+    // positions by the installed learnt evaluation, or the hand-set one when it is missing,
+    // and looking up the installed solved endings when they are there.
     explicit Search(std::size_t tableMegabytes = 16);
 
     // Judges positions by these learnt weights from the next search on; null for the
     // hand-set evaluation.
     void setEvaluation(std::shared_ptr<const PatternEvaluation> evaluation) { m_Evaluation = std::move(evaluation); }
     bool isLearnt() const { return m_Evaluation != nullptr; }
+    // Looks up positions of few pieces in these solved endings from the next search on; null
+    // for none (the search then judges them as any other).
+    void setEndgames(std::shared_ptr<const EndgameTable> endgames) { m_Endgames = std::move(endgames); }
+    bool hasEndgames() const { return m_Endgames != nullptr; }
 
     // Searches the game's current position. Repetitions of the game's earlier positions count
     // as draws. Pass a game no other thread changes meanwhile (a copy). With no legal move
@@ -120,6 +131,7 @@ private:
     int search(const Position& position, int depth, int alpha, int beta, int ply);
     int quiesce(const Position& position, int alpha, int beta, int ply);
     int evaluate(const Position& position) const;
+    bool probeEndgame(const Position& position, int& score) const;
     bool repeated(int ply) const;
     void extendLine(const Position& root, std::vector<Move>& line, int depth);
     void order(const Position& position, Ply& node, int tableMove) const;
@@ -131,6 +143,7 @@ private:
 
     std::shared_ptr<TranspositionTable> m_Table;
     std::shared_ptr<const PatternEvaluation> m_Evaluation;
+    std::shared_ptr<const EndgameTable> m_Endgames;
     std::vector<Ply> m_Plies;
     std::vector<std::vector<Move>> m_Lines;
     std::vector<std::uint64_t> m_History;

@@ -12,6 +12,7 @@
 
 #include "HubEngine.h"
 #include "LineReader.h"
+#include "EndgameTable.h"
 #include "PatternEvaluation.h"
 
 namespace
@@ -24,7 +25,8 @@ const char* const c_Usage =
     "International draughts engine speaking the Hub protocol (version 2) on standard input\n"
     "and output, for a GUI that starts it. Parameters (set-param): level 1..10 (default 10),\n"
     "hash MEGABYTES 1..1024 (default 16), weights FILE (the learnt evaluation; empty for the\n"
-    "installed one, none for the hand-set one).\n";
+    "installed one, none for the hand-set one), endgames FILE (the solved endings; empty for\n"
+    "the installed table when there is one, none for no table).\n";
 } // namespace
 
 int main(int argc, char** argv)
@@ -38,6 +40,10 @@ int main(int argc, char** argv)
     if (!Draughts::PatternEvaluation::installed(&why))
         std::fprintf(stderr, "draughts_engine: no learnt evaluation (%s): playing with the hand-set one\n",
                      why.c_str());
+    // The endgame table is made on request (draughts_endgames): only one that is there but
+    // refused is worth a word.
+    if (!Draughts::EndgameTable::installed(&why) && why.rfind("cannot open", 0) != 0)
+        std::fprintf(stderr, "draughts_engine: endgame table refused (%s): playing without it\n", why.c_str());
     // A GUI gone away is seen as a failed write, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
     std::atomic<bool> broken{false};

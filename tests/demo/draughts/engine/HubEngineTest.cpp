@@ -5,15 +5,19 @@
 
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "ChildProcess.h"
+#include "EndgameGenerator.h"
 #include "Game.h"
 #include "HubLine.h"
 #include "HubNotation.h"
 #include "MoveGenerator.h"
+#include "Search.h"
 
 using namespace Draughts;
 
@@ -126,10 +130,10 @@ TEST(HubEngineTest, StartsUpWithItsIdentityAndParameters)
     gui.send("hub");
     ASSERT_TRUE(gui.expect("wait"));
     std::vector<HubLine> params = gui.take("param");
-    ASSERT_EQ(params.size(), 4u);
+    ASSERT_EQ(params.size(), 5u);
     for (const HubLine& param : params) {
         EXPECT_TRUE(param.value("name", value));
-        const bool weights = value == "weights";
+        const bool weights = value == "weights" || value == "endgames";
         EXPECT_TRUE(param.value("type", value));
         EXPECT_EQ(value, weights ? "string" : "int");
         EXPECT_TRUE(param.has("value"));
@@ -141,14 +145,17 @@ TEST(HubEngineTest, StartsUpWithItsIdentityAndParameters)
     gui.send("set-param name=someone-elses value=1");
     gui.send("set-param name=weights value=none");
     gui.send("set-param name=weights value=\"\"");
+    gui.send("set-param name=endgames value=none");
+    gui.send("set-param name=endgames value=\"\"");
     EXPECT_TRUE(gui.sync().empty()) << "accepted quietly";
     gui.send("set-param name=level value=11");
     gui.send("set-param name=hash value=lots");
     gui.send("set-param name=threads value=0");
     gui.send("set-param name=level");
     gui.send("set-param name=weights value=/no/such/weights");
+    gui.send("set-param name=endgames value=/no/such/table");
     std::vector<HubLine> before = gui.sync();
-    ASSERT_EQ(before.size(), 5u);
+    ASSERT_EQ(before.size(), 6u);
     for (const HubLine& line : before) {
         EXPECT_EQ(line.command(), "error");
         EXPECT_TRUE(line.value("message", value) && !value.empty());
@@ -201,6 +208,48 @@ TEST(HubEngineTest, SearchesToEachLevelForm)
         }
         EXPECT_TRUE(gui.sync().empty()) << level << ": one done, nothing after it";
     }
+}
+
+// A table file named by set-param is the one the search looks up: in a won ending of two
+// men, the score is the table's win; with none, it is the evaluation's.
+TEST(HubEngineTest, LooksUpTheEndgameTableItIsGiven)
+{
+    EndgameTable table;
+    EndgameGenerator::generate(table, 2);
+    const std::string path = ::testing::TempDir() + "hub-endgames" + std::to_string(getpid());
+    std::string error;
+    ASSERT_TRUE(table.save(path, error)) << error;
+    // A win several plies from the promotion that decides it, with a choice of moves.
+    const EndgameTable::Signature men{1, 0, 1, 0};
+    Position won;
+    MoveList moves;
+    for (std::size_t i = 0; i < EndgameTable::size(men); ++i) {
+        EndgameTable::Value value;
+        if (EndgameTable::positionAt(men, i, won) && table.probe(won, value) &&
+            value.outcome == EndgameTable::Outcome::Win && value.plies >= 5 &&
+            (MoveGenerator::generate(won, moves), moves.size() > 1))
+            break;
+    }
+    ScriptedGui gui;
+    ASSERT_TRUE(gui.started);
+    auto scoreWith = [&](const std::string& endgames) {
+        gui.send("set-param name=endgames value=" + endgames);
+        gui.send("new-game");
+        gui.send("pos pos=" + HubNotation::writePosition(won));
+        gui.send("level depth=2");
+        gui.send("go think");
+        HubLine done;
+        EXPECT_TRUE(gui.expect("done", done));
+        std::vector<HubLine> infos = gui.take("info");
+        std::string score = "nan";
+        if (!infos.empty())
+            infos.back().value("score", score);
+        return std::stod(score);
+    };
+    gui.startUp();
+    EXPECT_GE(scoreWith(path), Search::c_EndgameWin / 100 - 2) << HubNotation::writePosition(won);
+    EXPECT_LT(scoreWith("none"), 10.0);
+    std::remove(path.c_str());
 }
 
 namespace
