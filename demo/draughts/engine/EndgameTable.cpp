@@ -179,7 +179,7 @@ bool EndgameTable::positionAt(const Signature& signature, std::size_t index, Pos
     return rest == 0;
 }
 
-void EndgameTable::reset(int pieces)
+std::size_t EndgameTable::layOut(int pieces)
 {
     m_Pieces = std::clamp(pieces, 0, c_MaxPieces);
     m_Offsets.assign(c_Slots, -1);
@@ -188,7 +188,12 @@ void EndgameTable::reset(int pieces)
         m_Offsets[static_cast<std::size_t>(slot(signature))] = static_cast<std::int64_t>(c_Header + total);
         total += size(signature);
     }
-    m_Values.assign(c_Header + total + 8, 0);
+    return c_Header + total + 8;
+}
+
+void EndgameTable::reset(int pieces)
+{
+    m_Values.assign(layOut(pieces), 0);
 }
 
 std::uint8_t* EndgameTable::values(const Signature& signature)
@@ -245,8 +250,7 @@ bool EndgameTable::load(const std::string& path, std::string& error)
     std::string reason = wrong;
     bool ok = false;
     for (int pieces = c_MaxPieces; pieces >= 2 && !ok; --pieces) {
-        table.reset(pieces);
-        ok = DataFile::read(path, table.m_Values.size(), bytes, reason, wrong);
+        ok = DataFile::read(path, table.layOut(pieces), bytes, reason, wrong);
         if (!ok && reason != wrong)
             break;
     }

@@ -100,6 +100,8 @@ public:
 
 private:
     static int slot(const Signature& signature);
+    // Sets the pieces and each signature's place, without the values; the file's size.
+    std::size_t layOut(int pieces);
 
     int m_Pieces = 0;
     std::vector<std::uint8_t> m_Values;
