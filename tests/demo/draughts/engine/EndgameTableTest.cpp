@@ -56,7 +56,9 @@ TEST(EndgameTableTest, PlacesAndPositionsAreOneToOneForBothSidesToMove)
     for (const EndgameTable::Signature& signature : EndgameTable::signatures(3)) {
         std::size_t valid = 0;
         Position position;
-        for (std::size_t i = 0; i < EndgameTable::size(signature); ++i) {
+        // Every place of two pieces, a sample of those of three.
+        const std::size_t step = signature.pieces() == 2 ? 1 : 7;
+        for (std::size_t i = 0; i < EndgameTable::size(signature); i += step) {
             if (!EndgameTable::positionAt(signature, i, position))
                 continue;
             ++valid;
@@ -80,7 +82,7 @@ TEST(EndgameTableTest, PlacesAndPositionsAreOneToOneForBothSidesToMove)
             EXPECT_TRUE(found == signature);
             EXPECT_EQ(index, i);
         }
-        EXPECT_GT(valid, EndgameTable::size(signature) / 2);
+        EXPECT_GT(valid * step, EndgameTable::size(signature) / 2);
     }
     // Outside the table: too many pieces, a side without any, a man on its crowning row.
     EndgameTable::Signature signature;
@@ -160,7 +162,7 @@ TEST(EndgameTableTest, AgreesWithTheSearchOnTwoPieces)
     search.setEndgames(nullptr);
     SearchLimits limits;
     limits.infinite = true;
-    limits.maxDepth = 13;
+    limits.maxDepth = 12;
     const EndgameTable& table = *smallTable();
     int proven = 0;
     int draws = 0;
@@ -168,7 +170,7 @@ TEST(EndgameTableTest, AgreesWithTheSearchOnTwoPieces)
         const bool kings = signature.ownMen + signature.otherMen == 0;
         std::size_t step = 0;
         forEachPosition(signature, [&](const Position& position) {
-            if (++step % 37 != 0)
+            if (++step % 59 != 0)
                 return;
             EndgameTable::Value value;
             ASSERT_TRUE(table.probe(position, value));
