@@ -296,8 +296,9 @@ int Search::evaluate(const Position& position) const
 
 bool Search::probeEndgame(const Position& position, int& score) const
 {
+    // The levels that misjudge on purpose play the endings by their own lights too.
     EndgameTable::Value value;
-    if (!m_Endgames || !m_Endgames->probe(position, value))
+    if (!m_Endgames || m_Noise > 0 || !m_Endgames->probe(position, value))
         return false;
     if (value.outcome == EndgameTable::Outcome::Draw) {
         score = 0;

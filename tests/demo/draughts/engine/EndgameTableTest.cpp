@@ -230,6 +230,12 @@ TEST(EndgameTableTest, TheSearchConvertsTheLongestWinsItHolds)
         if (first.depth > 0) {
             EXPECT_GE(first.score, Search::c_EndgameWin - 128) << longest.toFen();
             EXPECT_LT(first.score, Search::c_WinScore - 1000) << longest.toFen();
+            // The levels that make mistakes on purpose do not look the endings up.
+            SearchLimits weak = limits;
+            weak.level = 7;
+            const int score = search.run(game, weak).score;
+            EXPECT_TRUE(score < Search::c_EndgameWin / 2 || score > Search::c_WinScore - 1000)
+                << longest.toFen() << ": " << score;
         }
         for (int ply = 0; ply < 300 && game.result() == Result::Ongoing; ++ply) {
             const SearchResult result = search.run(game, limits);
