@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
 #include "EndgameGenerator.h"
 #include "core/Quotable.h"
 
@@ -51,6 +53,15 @@ int main(int argc, char** argv)
         std::fputs(c_Usage, stderr);
         return 2;
     }
+    // A place it cannot write to is told before the solving, not a minute after.
+    std::string probe = path + ".XXXXXX";
+    const int descriptor = mkstemp(&probe[0]);
+    if (descriptor < 0) {
+        std::fprintf(stderr, "draughts_endgames: cannot write beside %s\n", Core::quotable(path).c_str());
+        return 1;
+    }
+    close(descriptor);
+    unlink(probe.c_str());
     const auto start = std::chrono::steady_clock::now();
     EndgameTable table;
     EndgameGenerator::generate(table, pieces, [](const std::string& line) { std::printf("%s\n", line.c_str()); std::fflush(stdout); });

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <random>
 
+#include "EndgameTable.h"
 #include "PatternEvaluation.h"
 #include "TrainingSet.h"
 
@@ -173,4 +174,34 @@ TEST(TrainingSetTest, TrainerFitsTheSameWeightsFromTheSameGamesAndBlendsScoresOn
     }
     for (const char* suffix : {".games", ".a", ".b", ".c", ".d"})
         std::remove((base + suffix).c_str());
+}
+
+TEST(TrainingSetTest, EndgamesProgramWritesATableTheEngineLoads)
+{
+    const std::string path = ::testing::TempDir() + "endgames" + std::to_string(getpid());
+    std::remove(path.c_str());
+    const auto [output, status] = runCommand(std::string(DRAUGHTS_ENDGAMES) + " --pieces 2 " + path);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("1K v 1K"), std::string::npos) << output;
+    EXPECT_NE(output.find("Wrote"), std::string::npos) << output;
+    EndgameTable table;
+    std::string error;
+    ASSERT_TRUE(table.load(path, error)) << error;
+    EXPECT_EQ(table.pieces(), 2);
+    // A bad piece count or a missing file name: the usage, status 2, nothing written.
+    for (const char* arguments : {" --pieces 5 ", " --pieces x ", " --pieces 3", ""}) {
+        const std::string other = path + ".other";
+        const std::string command = std::string(DRAUGHTS_ENDGAMES) + arguments +
+                                    (std::string(arguments).find('x') != std::string::npos ||
+                                             std::string(arguments).find('5') != std::string::npos
+                                         ? other
+                                         : "");
+        EXPECT_EQ(runCommand(command).second, 2) << command;
+        EXPECT_FALSE(std::ifstream(other).good()) << command;
+    }
+    // A folder it cannot write into: one line, status 1.
+    const auto [refused, failed] = runCommand(std::string(DRAUGHTS_ENDGAMES) + " --pieces 2 /no/such/folder/table");
+    EXPECT_EQ(failed, 1) << refused;
+    EXPECT_EQ(refused.find("draughts_endgames: "), 0u) << refused;
+    std::remove(path.c_str());
 }
