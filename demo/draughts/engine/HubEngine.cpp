@@ -66,6 +66,23 @@ HubLine wholeParam(const char* name, int value, int most)
         .add("min", "1")
         .add("max", std::to_string(most));
 }
+// A data file named by a parameter: "" the installed one (null when there is none), "none"
+// null, else the file itself. False, the choice unchanged, when that file is refused.
+template <typename Data>
+bool chooseData(const std::string& value, std::shared_ptr<const Data>& chosen, std::string& why)
+{
+    if (value.empty()) {
+        chosen = Data::installed();
+    } else if (value == "none") {
+        chosen.reset();
+    } else {
+        auto loaded = std::make_shared<Data>();
+        if (!loaded->load(value, why))
+            return false;
+        chosen = std::move(loaded);
+    }
+    return true;
+}
 } // namespace
 
 HubEngine::HubEngine(std::function<void(const std::string&)> send) : m_Send(std::move(send)) {}
@@ -190,35 +207,19 @@ void HubEngine::setParam(const HubLine& line)
         m_Threads = static_cast<int>(number);
     } else if (name == "weights") {
         // "" the installed weights, "none" the hand-set evaluation, else a weights file.
-        std::shared_ptr<const PatternEvaluation> weights;
         std::string why;
-        if (value.empty()) {
-            weights = PatternEvaluation::installed();
-        } else if (value != "none") {
-            auto loaded = std::make_shared<PatternEvaluation>();
-            if (!loaded->load(value, why)) {
-                error("weights: " + why);
-                return;
-            }
-            weights = loaded;
+        if (!chooseData(value, m_Weights, why)) {
+            error("weights: " + why);
+            return;
         }
-        m_Weights = weights;
         search().setEvaluation(m_Weights);
     } else if (name == "endgames") {
         // "" the installed table (none when it is not there), "none" no table, else a table file.
-        std::shared_ptr<const EndgameTable> table;
         std::string why;
-        if (value.empty()) {
-            table = EndgameTable::installed();
-        } else if (value != "none") {
-            auto loaded = std::make_shared<EndgameTable>();
-            if (!loaded->load(value, why)) {
-                error("endgames: " + why);
-                return;
-            }
-            table = loaded;
+        if (!chooseData(value, m_Endgames, why)) {
+            error("endgames: " + why);
+            return;
         }
-        m_Endgames = table;
         search().setEndgames(m_Endgames);
     }
     // Parameters of other engines are ignored.
