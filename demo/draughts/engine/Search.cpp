@@ -22,8 +22,8 @@ constexpr std::size_t c_ReduceFrom = 3;
 constexpr int c_ReduceDepth = 2;
 // Nodes off the principal line with at least this depth left are first probed this much
 // shallower, with a window this far beyond theirs.
-constexpr int c_ProbeDepth = 6;
-constexpr int c_ProbeReduction = 4;
+constexpr int c_ProbeDepth = 5;
+constexpr int c_ProbeReduction = 3;
 constexpr int c_ProbeMargin = 40;
 
 // Per level: the deepest iteration, the positions a move may visit (0: as many as the
