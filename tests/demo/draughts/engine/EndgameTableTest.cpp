@@ -249,6 +249,20 @@ TEST(EndgameTableTest, TheSearchConvertsTheLongestWinsItHolds)
     EXPECT_GE(played, 8);
 }
 
+TEST(EndgameTableTest, CountedEndingsAreALoneKingAgainstAKingAndAtMostTwoMore)
+{
+    // The rules' move counts: a lone king against one to three pieces, a king among them.
+    EXPECT_TRUE(EndgameTable::countedEnding(fen("W:WK46:BK5")));
+    EXPECT_TRUE(EndgameTable::countedEnding(fen("B:WK46,K1,30:BK5")));
+    EXPECT_TRUE(EndgameTable::countedEnding(fen("W:WK46:B12,K5,17")));
+    // Not counted: no king against the lone king, a man alone, four pieces against the king,
+    // two pieces each.
+    EXPECT_FALSE(EndgameTable::countedEnding(fen("W:WK46:B12,17")));
+    EXPECT_FALSE(EndgameTable::countedEnding(fen("W:W46:BK5")));
+    EXPECT_FALSE(EndgameTable::countedEnding(fen("W:WK46:BK5,K10,K15,K20")));
+    EXPECT_FALSE(EndgameTable::countedEnding(fen("W:WK46,K47:BK5,K10")));
+}
+
 TEST(EndgameTableTest, FilesReadBackAndDamagedOnesAreRefused)
 {
     EndgameTable small;
