@@ -71,7 +71,9 @@ struct SearchResult
 // The computer opponent: alpha-beta search with iterative deepening, a transposition table,
 // move ordering (table move, killer moves, history), late quiet moves searched shorter first,
 // nodes off the principal line settled by a much shallower probe when it ends well outside
-// their window, and a quiescence search of captures, over the learnt evaluation (PatternEvaluation) or the hand-set one (Evaluation). Meant to run on
+// their window, and a quiescence search of captures, over the learnt evaluation
+// (PatternEvaluation) or the hand-set one (Evaluation), with the positions of few pieces
+// looked up in the solved endings (EndgameTable) when they are installed. Meant to run on
 // a worker thread: run() returns within the time given or at once when the stop flag is set,
 // and never touches anything but the object and its arguments.
 // One search at a time per object; the object may be reused (it keeps its table). With
