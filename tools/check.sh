@@ -69,6 +69,7 @@ cmake --build build-tsan -j "$jobs" --target tessellon_tests draughts_tests drau
 
 echo "== Fuzzers, short runs"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTESSELLON_FUZZ=ON \
+  -DTESSELLON_FUZZ_SECONDS=8 \
   -DTESSELLON_BUILD_TESTS=OFF -DTESSELLON_BUILD_DEMO=OFF -DTESSELLON_BUILD_BENCH=OFF
 cmake --build build-fuzz -j "$jobs"
 # Two at a time: each run lasts its fixed number of seconds, so this halves the stage.
