@@ -13,6 +13,10 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 
 jobs=2
+# Each stage names the seconds the check has taken so far, to keep an eye on its budget.
+stage() {
+  echo "== [${SECONDS} s] $*"
+}
 # Software OpenGL (Mesa llvmpipe) on a private virtual display, whatever display exists.
 export LIBGL_ALWAYS_SOFTWARE=1
 export GALLIUM_DRIVER=llvmpipe
@@ -26,20 +30,20 @@ run_suite() {
   "${xvfb[@]}" ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
-echo "== Plain build and tests"
+stage "Plain build and tests"
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-echo "== Installed library, examples built against it, and the Debian package"
+stage "Installed library, examples built against it, and the Debian package"
 "${xvfb[@]}" bash tools/check-install.sh build
 
-echo "== AddressSanitizer and UndefinedBehaviorSanitizer build and tests"
+stage "AddressSanitizer and UndefinedBehaviorSanitizer build and tests"
 # The GL driver and the window system keep allocations until exit that are not ours.
 export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSELLON_SANITIZE=ON -DTESSELLON_BUILD_BENCH=OFF
 
-echo "== ThreadSanitizer build and tests of the threaded code"
+stage "ThreadSanitizer build and tests of the threaded code"
 # The computer player searches on a worker thread that the game and its window poll. Only the
 # programs that exercise it are built: the draughts rules, search and engine tests, the game
 # without a window, the window's frames while the computer thinks, the real game played end
@@ -67,10 +71,11 @@ cmake --build build-tsan -j "$jobs" --target tessellon_tests draughts_tests drau
     -R '^(draughts_tests|draughts_game_tests|draughts_e2e_tests)$'
 )
 
-echo "== Fuzzers, short runs"
+stage "Fuzzers, short runs"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTESSELLON_FUZZ=ON \
   -DTESSELLON_FUZZ_SECONDS=8 \
   -DTESSELLON_BUILD_TESTS=OFF -DTESSELLON_BUILD_DEMO=OFF -DTESSELLON_BUILD_BENCH=OFF
 cmake --build build-fuzz -j "$jobs"
 # Two at a time: each run lasts its fixed number of seconds, so this halves the stage.
 ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
+stage "Done"
