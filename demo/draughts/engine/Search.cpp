@@ -25,6 +25,9 @@ constexpr int c_ReduceDepth = 2;
 constexpr int c_ProbeDepth = 5;
 constexpr int c_ProbeReduction = 3;
 constexpr int c_ProbeMargin = 40;
+// Iterations from this depth on search first within this far of the previous score.
+constexpr int c_AspirationDepth = 5;
+constexpr int c_AspirationWindow = 25;
 
 // Per level: the deepest iteration, the positions a move may visit (0: as many as the
 // time allows), the amplitude of the deliberate misjudgements and the percentage of moves
@@ -171,10 +174,33 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
         }
         // The first iteration always completes, unless stopped, so that a move is known.
         m_CheckTime = depth > 1;
-        m_Lines[0].clear();
-        const int score = search(position, depth, -c_Infinity, c_Infinity, 0);
+        // From a few plies on, the search looks only near the previous iteration's score
+        // first, and widens the window on the side the score falls outside it.
+        int low = -c_Infinity;
+        int high = c_Infinity;
+        if (depth >= c_AspirationDepth && result.score > -c_WinZone && result.score < c_WinZone) {
+            low = result.score - c_AspirationWindow;
+            high = result.score + c_AspirationWindow;
+        }
+        int score = 0;
+        std::vector<Move> failedHigh;
+        for (int widen = c_AspirationWindow;; widen *= 4) {
+            m_Lines[0].clear();
+            score = search(position, depth, low, high, 0);
+            if (m_Aborted)
+                break;
+            if (score <= low && low > -c_Infinity)
+                low = std::max(-c_Infinity, low - widen);
+            else if (score >= high && high < c_Infinity) {
+                failedHigh = m_Lines[0];
+                high = std::min(c_Infinity, high + widen);
+            } else
+                break;
+        }
         if (m_Aborted) {
             // A move that beat the previous best over a full search of it stands.
+            if (m_Lines[0].empty())
+                m_Lines[0] = failedHigh;
             if (!m_Lines[0].empty()) {
                 result.best = m_Lines[0].front();
                 result.principalVariation = m_Lines[0];

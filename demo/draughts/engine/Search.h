@@ -68,7 +68,8 @@ struct SearchResult
     bool stopped = false;
 };
 
-// The computer opponent: alpha-beta search with iterative deepening, a transposition table,
+// The computer opponent: alpha-beta search with iterative deepening (each iteration first
+// within a narrow window around the previous score), a transposition table,
 // move ordering (table move, killer moves, history), late quiet moves searched shorter first,
 // nodes off the principal line settled by a much shallower probe when it ends well outside
 // their window, and a quiescence search of captures, over the learnt evaluation

@@ -175,6 +175,38 @@ TEST(Search, TheUpperLevelsStopAtTheirPositions)
     EXPECT_GT(search.run(Position::initial(), limits).nodes, 250000u + 256);
 }
 
+// Cut off anywhere (by positions here, as by time or the stop flag), in the middle of an
+// iteration, a re-search of a move or a widened window, the search still answers a legal
+// move and a legal line, and a shot found stays found.
+TEST(Search, AMoveStandsWhereverTheSearchIsCutOff)
+{
+    const Position shot = fen("W:W11,16,17,21,32,38:B14,23,24,31,36,40");
+    const Position middle =
+        fen("B:W27,28,31,32,33,34,36,37,38,39,40,42,43,45,47:B3,5,7,8,9,11,12,13,14,16,17,18,19,21,24");
+    Search search(1);
+    for (const Position& start : {shot, middle}) {
+        for (std::uint64_t nodes = 1000; nodes <= 64000; nodes = nodes * 3 / 2 + 77) {
+            search.clear();
+            SearchLimits limits;
+            limits.infinite = true;
+            limits.maxNodes = nodes;
+            const SearchResult result = search.run(start, limits);
+            ASSERT_TRUE(isLegal(start, result.best)) << nodes;
+            ASSERT_FALSE(result.principalVariation.empty());
+            EXPECT_EQ(result.principalVariation.front(), result.best);
+            Position position = start;
+            for (const Move& move : result.principalVariation) {
+                ASSERT_TRUE(isLegal(position, move)) << nodes << " " << move.toString();
+                position = position.after(move);
+            }
+            if (start == shot && result.depth >= 6) {
+                EXPECT_EQ(result.best.toString(), "32-27") << nodes;
+                EXPECT_GT(result.score, 150) << nodes;
+            }
+        }
+    }
+}
+
 // The line reported reaches the depth searched even where the table answered for its tail
 // (a second search of the same position, or a position met again later in a game), and is
 // legal move after move.
