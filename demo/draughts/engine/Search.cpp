@@ -83,8 +83,7 @@ Search::Search(std::shared_ptr<TranspositionTable> table)
 void Search::clear()
 {
     m_Table->clear();
-    for (auto& row : m_Scores)
-        std::fill(std::begin(row), std::end(row), 0);
+    m_MoveHistory.clear();
     for (auto& helper : m_Helpers)
         helper->clear();
 }
@@ -136,9 +135,7 @@ SearchResult Search::runFrom(const Position& position, const std::vector<std::ui
     m_Noisy = m_Noise > 0;
     if (!m_IsHelper)
         m_Table->startSearch();
-    for (auto& row : m_Scores)
-        for (int& score : row)
-            score /= 4;
+    m_MoveHistory.age();
     for (Ply& ply : m_Plies)
         ply.killers[0] = ply.killers[1] = Move();
 
@@ -363,7 +360,7 @@ void Search::order(const Position& position, Ply& node, int tableMove) const
     node.scores.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const Move& move = node.moves[i];
-        int score = m_Scores[move.fromBit()][move.toBit()];
+        int score = m_MoveHistory.score(move.fromBit(), move.toBit());
         if (static_cast<int>(i) == tableMove)
             score = 1 << 30;
         else if (move.isCapture())
@@ -484,7 +481,7 @@ int Search::search(const Position& position, int depth, int alpha, int beta, int
                     node.killers[1] = node.killers[0];
                     node.killers[0] = move;
                 }
-                m_Scores[move.fromBit()][move.toBit()] += depth * depth;
+                m_MoveHistory.reward(move.fromBit(), move.toBit(), depth);
             }
             break;
         }

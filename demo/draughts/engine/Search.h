@@ -10,6 +10,7 @@
 
 #include "EndgameTable.h"
 #include "Game.h"
+#include "MoveHistory.h"
 #include "PatternEvaluation.h"
 #include "TranspositionTable.h"
 
@@ -150,7 +151,7 @@ private:
     std::vector<Ply> m_Plies;
     std::vector<std::vector<Move>> m_Lines;
     std::vector<std::uint64_t> m_History;
-    int m_Scores[64][64] = {};
+    MoveHistory m_MoveHistory;
     std::uint64_t m_Nodes = 0;
     std::uint64_t m_Seed = 0;
     int m_Noise = 0;
