@@ -1,25 +1,30 @@
 #!/usr/bin/env bash
-# Learns the draughts evaluation from scratch in four generations: self-play games with the
+# Learns the draughts evaluation from scratch in five generations: self-play games with the
 # hand-set evaluation (draughts_selfplay), the pattern weights fitted to them (draughts_train);
-# then, three times, a new set of self-play games played with the latest weights and the
-# weights fitted again to every set so far. Each fit aims at 0.3 times the game's result plus
+# then, four times, a new set of self-play games played with the latest weights and the
+# weights fitted again to every set so far. The last set is the largest, as the fit gains
+# from more positions. Each fit aims at 0.3 times the game's result plus
 # 0.7 times the result the search's score for the position foretells (--blend 0.3). The last
 # fit is written to
 # demo/draughts/engine/data/evaluation.weights.
 # Each set's games are played by two processes, one per core. A game depends only on its
 # number and the set's seed, so the set comes out the same as from one process, and the same
-# command on the same code gives the same file.
-# Usage: bash tools/train-draughts.sh BUILD_DIR [GAMES [LATER_GAMES]]     (from the repository root)
+# command on the same code gives the same file. The games look up the solved endings when
+# the build has them, so the script builds them (and the two programs) first.
+# Usage: bash tools/train-draughts.sh BUILD_DIR [GAMES [LATER_GAMES [LAST_GAMES]]]
+#        (from the repository root; 10,000, 10,000 and 60,000 games by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage="Usage: bash tools/train-draughts.sh BUILD_DIR [GAMES [LATER_GAMES]]"
+usage="Usage: bash tools/train-draughts.sh BUILD_DIR [GAMES [LATER_GAMES [LAST_GAMES]]]"
 build=${1:?$usage}
 games=${2:-10000}
 later=${3:-$games}
-if ! [[ $games =~ ^[0-9]+$ && $later =~ ^[0-9]+$ ]] || ((games < 2 || later < 2)); then
+last=${4:-60000}
+if ! [[ $games =~ ^[0-9]+$ && $later =~ ^[0-9]+$ && $last =~ ^[0-9]+$ ]] || ((games < 2 || later < 2 || last < 2)); then
     echo "$usage (at least 2 games a set)" >&2
     exit 2
 fi
+cmake --build "$build" --target draughts_selfplay draughts_train draughts_endgames_table
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -43,12 +48,14 @@ fit() {
     "$build/bin/draughts_train" --seed 1 --blend 0.3 --out "$out" "$@"
 }
 
-generations=4
+generations=5
 play "$work/1.bin" 1 "$games"
 fit "$work/1.weights" "$work/1.bin"
 sets=("$work/1.bin")
 for ((g = 2; g <= generations; ++g)); do
-    play "$work/$g.bin" "$g" "$later" --weights "$work/$((g - 1)).weights"
+    count=$later
+    ((g < generations)) || count=$last
+    play "$work/$g.bin" "$g" "$count" --weights "$work/$((g - 1)).weights"
     sets+=("$work/$g.bin")
     fit "$work/$g.weights" "${sets[@]}"
 done
