@@ -8,7 +8,14 @@
 // With --blend L below 1, each position's target is L times the game's result plus 1 - L times
 // the search's score for it, turned into an expected result by the model's own worth of a man
 // (a game's result says little of a position early in it; the search's score is less noisy).
-// Usage: draughts_train --out FILE [--epochs N] [--seed S] [--blend L] POSITIONS...
+// Each epoch reports the loss on the fitted and the held-out positions against their targets,
+// which move with the model's worth of a man when scores are blended in, and the held-out
+// loss against the games' results alone, a yardstick that stays put from fit to fit.
+// With --fixed-scale, the scores are turned into expected results by the worth of a man that
+// best foretells the games' results from the scores alone, fitted once before the weights;
+// the model's own worth otherwise drifts down from pass to pass, and the targets with it.
+// Usage: draughts_train --out FILE [--epochs N] [--seed S] [--blend L] [--fixed-scale] [--step S]
+//        [--penalty P] POSITIONS...
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -28,13 +35,26 @@ namespace
 {
 constexpr int c_Regions = PatternFeatures::c_Regions;
 constexpr int c_Terms = PatternFeatures::c_Terms;
-constexpr double c_Penalty = 1e-6;
-constexpr double c_Step = 0.02;
 
-const char* const c_Usage = "Usage: draughts_train --out FILE [--epochs N] [--seed S] [--blend L] POSITIONS...\n"
-                            "Fits the evaluation's weights to self-play positions (draughts_selfplay files)\n"
-                            "and writes them to FILE. The target is the game's result, or with --blend L\n"
-                            "(0 to 1, default 1) L times the result plus 1 - L times the search's score.\n";
+// The fit's settings: AdaGrad's step and the L2 penalty on every weight.
+struct Settings
+{
+    double step = 0.02;
+    double penalty = 1e-6;
+    // Logits a man for turning the search's scores into targets; 0: the model's own worth.
+    double scale = 0;
+};
+
+const char* const c_Usage =
+    "Usage: draughts_train --out FILE [--epochs N] [--seed S] [--blend L] [--fixed-scale] [--step S] [--penalty P]\n"
+    "       POSITIONS...\n"
+    "Fits the evaluation's weights to self-play positions (draughts_selfplay files)\n"
+    "and writes them to FILE. The target is the game's result, or with --blend L\n"
+    "(0 to 1, default 1) L times the result plus 1 - L times the search's score, turned\n"
+    "into an expected result by the model's worth of a man or, with --fixed-scale, by the\n"
+    "worth that best foretells the results from the scores alone.\n"
+    "--epochs: passes over the positions (8); --step: AdaGrad's step (0.02);\n"
+    "--penalty: the L2 penalty on each weight (0.000001).\n";
 
 struct Sample
 {
@@ -52,14 +72,16 @@ struct Sample
 
 struct Model
 {
-    std::vector<float> regions = std::vector<float>(static_cast<std::size_t>(c_Regions) * PatternFeatures::c_Configurations * 2);
+    std::vector<float> regions =
+        std::vector<float>(static_cast<std::size_t>(c_Regions) * PatternFeatures::c_Configurations * 2);
     std::vector<float> terms = std::vector<float>(c_Terms * 2);
     // Logits per man of the hand-set evaluation.
     float base = 1.0f;
 
     float& region(int region, int configuration, int phase)
     {
-        return regions[(static_cast<std::size_t>(region) * PatternFeatures::c_Configurations + configuration) * 2 + phase];
+        return regions[(static_cast<std::size_t>(region) * PatternFeatures::c_Configurations + configuration) * 2 +
+                       phase];
     }
 
     // White's logit.
@@ -67,8 +89,10 @@ struct Model
     {
         double middle = 0, ending = 0;
         for (int i = 0; i < c_Regions; ++i) {
-            const std::size_t own = (static_cast<std::size_t>(i) * PatternFeatures::c_Configurations + sample.white[i]) * 2;
-            const std::size_t other = (static_cast<std::size_t>(i) * PatternFeatures::c_Configurations + sample.black[i]) * 2;
+            const std::size_t own =
+                (static_cast<std::size_t>(i) * PatternFeatures::c_Configurations + sample.white[i]) * 2;
+            const std::size_t other =
+                (static_cast<std::size_t>(i) * PatternFeatures::c_Configurations + sample.black[i]) * 2;
             middle += regions[own] - regions[other];
             ending += regions[own + 1] - regions[other + 1];
         }
@@ -97,37 +121,63 @@ Sample sampleOf(const TrainingPosition& entry)
     return sample;
 }
 
-// The expected result (0 to 1, White's side) the position is fitted to.
-double target(const Model& model, const Sample& sample, double blend)
+// The logits a man that best foretell the games' results from the search's scores alone:
+// a one-parameter logistic regression, by Newton's method.
+double scoreScale(const std::vector<Sample>& samples)
+{
+    double scale = 1;
+    for (int iteration = 0; iteration < 30; ++iteration) {
+        double gradient = 0, curvature = 0;
+        for (const Sample& sample : samples) {
+            const double x = sample.score / 100.0;
+            const double p = 1 / (1 + std::exp(-scale * x));
+            gradient += (p - sample.result / 2.0) * x;
+            curvature += p * (1 - p) * x * x;
+        }
+        if (!(curvature > 0))
+            break;
+        const double next = std::clamp(scale - gradient / curvature, 0.01, 10.0);
+        const bool settled = std::abs(next - scale) < 1e-7;
+        scale = next;
+        if (settled)
+            break;
+    }
+    return scale;
+}
+
+// The expected result (0 to 1, White's side) the position is fitted to. The search's score is
+// turned into one by SCALE logits a man, or by the model's own worth when SCALE is 0.
+double target(const Model& model, const Sample& sample, double blend, double scale)
 {
     const double result = sample.result / 2.0;
     if (blend >= 1)
         return result;
-    const double expected = 1 / (1 + std::exp(-model.base * sample.score / 100.0));
+    const double logits = scale > 0 ? scale : model.base;
+    const double expected = 1 / (1 + std::exp(-logits * sample.score / 100.0));
     return blend * result + (1 - blend) * expected;
 }
 
-double loss(const Model& model, const std::vector<Sample>& samples, double blend)
+double loss(const Model& model, const std::vector<Sample>& samples, double blend, double scale = 0)
 {
     double total = 0;
     for (const Sample& sample : samples) {
         const double p = 1 / (1 + std::exp(-model.logit(sample)));
-        const double y = target(model, sample, blend);
+        const double y = target(model, sample, blend, scale);
         total -= y * std::log(std::max(p, 1e-12)) + (1 - y) * std::log(std::max(1 - p, 1e-12));
     }
     return samples.empty() ? 0 : total / samples.size();
 }
 
-void train(Model& model, Model& squares, const Sample& sample, double blend)
+void train(Model& model, Model& squares, const Sample& sample, double blend, const Settings& settings)
 {
     const double p = 1 / (1 + std::exp(-model.logit(sample)));
-    const double error = p - target(model, sample, blend);
+    const double error = p - target(model, sample, blend, settings.scale);
     const double weight[2] = {sample.phase / double(PatternFeatures::c_FullBoard),
                               1 - sample.phase / double(PatternFeatures::c_FullBoard)};
-    auto step = [](float& value, float& square, double gradient) {
-        gradient += c_Penalty * value;
+    auto step = [&settings](float& value, float& square, double gradient) {
+        gradient += settings.penalty * value;
         square += static_cast<float>(gradient * gradient);
-        value -= static_cast<float>(c_Step * gradient / std::sqrt(square + 1e-8));
+        value -= static_cast<float>(settings.step * gradient / std::sqrt(square + 1e-8));
     };
     for (int i = 0; i < c_Regions; ++i) {
         if (sample.white[i] == sample.black[i])
@@ -154,22 +204,40 @@ int main(int argc, char** argv)
     int epochs = 8;
     std::uint64_t seed = 1;
     double blend = 1;
+    Settings settings;
+    bool fixedScale = false;
     std::vector<std::string> inputs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--out" || arg == "--epochs" || arg == "--seed" || arg == "--blend") && i + 1 < argc) {
+        if (arg == "--fixed-scale") {
+            fixedScale = true;
+            continue;
+        }
+        const bool real = arg == "--blend" || arg == "--step" || arg == "--penalty";
+        if ((arg == "--out" || arg == "--epochs" || arg == "--seed" || real) && i + 1 < argc) {
             const char* value = argv[++i];
             if (arg == "--out")
                 out = value;
             else if (arg == "--epochs")
                 epochs = std::atoi(value);
-            else if (arg == "--blend") {
+            else if (real) {
                 char* end = nullptr;
-                blend = std::strtod(value, &end);
-                if (end == value || *end != '\0' || !(blend >= 0 && blend <= 1)) {
+                const double number = std::strtod(value, &end);
+                const bool parsed = end != value && *end == '\0';
+                if (arg == "--blend" && !(parsed && number >= 0 && number <= 1)) {
                     std::fprintf(stderr, "draughts_train: --blend takes a number from 0 to 1, not '%s'\n", value);
                     return 2;
                 }
+                if (arg == "--step" && !(parsed && number > 0 && number <= 10)) {
+                    std::fprintf(stderr, "draughts_train: --step takes a number above 0 and up to 10, not '%s'\n",
+                                 value);
+                    return 2;
+                }
+                if (arg == "--penalty" && !(parsed && number >= 0 && number <= 1)) {
+                    std::fprintf(stderr, "draughts_train: --penalty takes a number from 0 to 1, not '%s'\n", value);
+                    return 2;
+                }
+                (arg == "--blend" ? blend : arg == "--step" ? settings.step : settings.penalty) = number;
             } else
                 seed = std::strtoull(value, nullptr, 10);
         } else if (arg.rfind("--", 0) == 0) {
@@ -210,14 +278,20 @@ int main(int argc, char** argv)
     }
 
     Model model, squares;
+    if (fixedScale && blend < 1) {
+        settings.scale = scoreScale(fit);
+        std::printf("a man of the search's scores foretells %.4f logits of the results\n", settings.scale);
+    }
     std::mt19937_64 random(seed);
-    std::printf("before: held-out loss %.5f\n", loss(model, held, blend));
+    std::printf("before: held-out loss %.5f, against the results %.5f\n", loss(model, held, blend, settings.scale),
+                loss(model, held, 1));
     for (int epoch = 1; epoch <= epochs; ++epoch) {
         std::shuffle(fit.begin(), fit.end(), random);
         for (const Sample& sample : fit)
-            train(model, squares, sample, blend);
-        std::printf("epoch %d: fitted loss %.5f, held-out loss %.5f\n", epoch, loss(model, fit, blend),
-                    loss(model, held, blend));
+            train(model, squares, sample, blend, settings);
+        std::printf("epoch %d: a man %.4f logits, fitted loss %.5f, held-out loss %.5f, against the results %.5f\n",
+                    epoch, model.base, loss(model, fit, blend, settings.scale),
+                    loss(model, held, blend, settings.scale), loss(model, held, 1));
         std::fflush(stdout);
     }
 
@@ -240,9 +314,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "draughts_train: %s\n", error.c_str());
         return 1;
     }
-    std::printf("terms (middle game, ending): men %d %d, kings %d %d, tempo %d %d, to move %d %d, long diagonal %d %d\n",
-                weights.term(0, 0), weights.term(0, 1), weights.term(1, 0), weights.term(1, 1), weights.term(2, 0),
-                weights.term(2, 1), weights.term(3, 0), weights.term(3, 1), weights.term(4, 0), weights.term(4, 1));
+    std::printf(
+        "terms (middle game, ending): men %d %d, kings %d %d, tempo %d %d, to move %d %d, long diagonal %d %d\n",
+        weights.term(0, 0), weights.term(0, 1), weights.term(1, 0), weights.term(1, 1), weights.term(2, 0),
+        weights.term(2, 1), weights.term(3, 0), weights.term(3, 1), weights.term(4, 0), weights.term(4, 1));
     std::printf("wrote %s in %.0f s\n", out.c_str(),
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     return 0;

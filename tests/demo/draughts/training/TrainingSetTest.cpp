@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <utility>
 
 #include "EndgameTable.h"
 #include "PatternEvaluation.h"
@@ -139,7 +140,7 @@ TEST(TrainingSetTest, SelfPlayPlaysWithAWeightsFileAndRefusesABadOne)
         std::remove((base + suffix).c_str());
 }
 
-TEST(TrainingSetTest, TrainerFitsTheSameWeightsFromTheSameGamesAndBlendsScoresOnlyWhenAsked)
+TEST(TrainingSetTest, TrainerFitsTheSameWeightsFromTheSameGamesAndTakesItsSettingsOnlyWhenAsked)
 {
     const std::string base = ::testing::TempDir() + "train" + std::to_string(getpid());
     const std::string games = base + ".games";
@@ -161,18 +162,30 @@ TEST(TrainingSetTest, TrainerFitsTheSameWeightsFromTheSameGamesAndBlendsScoresOn
     const std::string results = fit("", base + ".a");
     EXPECT_TRUE(fit(" --blend 1", base + ".b") == results) << "--blend 1 is not the plain fit";
     EXPECT_TRUE(fit("", base + ".c") == results) << "not reproduced";
-    EXPECT_TRUE(fit(" --blend 0.5", base + ".d") != results) << "the search's scores changed nothing";
+    const std::string blended = fit(" --blend 0.5", base + ".d");
+    EXPECT_TRUE(blended != results) << "the search's scores changed nothing";
+    // A fixed scale for the scores changes a blended fit, reproducibly, and leaves a fit to
+    // the results alone as it was.
+    const std::string fixed = fit(" --blend 0.5 --fixed-scale", base + ".f");
+    EXPECT_TRUE(fixed != blended) << "--fixed-scale changed nothing";
+    EXPECT_TRUE(fit(" --fixed-scale --blend 0.5", base + ".f") == fixed) << "not reproduced";
+    EXPECT_TRUE(fit(" --fixed-scale", base + ".f") == results) << "--fixed-scale changed a fit to the results";
+    EXPECT_TRUE(fit(" --step 0.05", base + ".f") != results) << "--step changed nothing";
 
-    // A blend outside 0-1 or not a number: status 2, a line naming it, no file.
-    for (const char* bad : {"1.5", "-0.1", "x", "0.5x", "nan"}) {
+    // A setting out of its range or not a number: status 2, a line naming it, no file.
+    const std::pair<const char*, const char*> bads[] = {
+        {"--blend", "1.5"}, {"--blend", "-0.1"}, {"--blend", "x"},  {"--blend", "0.5x"}, {"--blend", "nan"},
+        {"--step", "0"},    {"--step", "-1"},    {"--step", "nan"}, {"--penalty", "-1"}, {"--penalty", "2x"}};
+    for (const auto& [option, bad] : bads) {
         const std::string out = base + ".e";
         std::remove(out.c_str());
-        const auto [output, status] = runCommand(train + out + " --blend " + bad);
-        EXPECT_EQ(status, 2) << bad;
+        const auto [output, status] = runCommand(train + out + " " + option + " " + bad);
+        EXPECT_EQ(status, 2) << option << " " << bad;
+        EXPECT_NE(output.find(std::string(option) + " takes"), std::string::npos) << output;
         EXPECT_NE(output.find(std::string("'") + bad + "'"), std::string::npos) << output;
-        EXPECT_FALSE(std::ifstream(out).good()) << bad;
+        EXPECT_FALSE(std::ifstream(out).good()) << option << " " << bad;
     }
-    for (const char* suffix : {".games", ".a", ".b", ".c", ".d"})
+    for (const char* suffix : {".games", ".a", ".b", ".c", ".d", ".f"})
         std::remove((base + suffix).c_str());
 }
 
