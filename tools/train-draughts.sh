@@ -8,8 +8,8 @@
 # fit is written to
 # demo/draughts/engine/data/evaluation.weights.
 # Each set's games are played by two processes, one per core. A game depends only on its
-# number and the set's seed, so the set comes out the same as from one process, and the same
-# command on the same code gives the same file. The games look up the solved endings when
+# number and the set's seed, so the set comes out the same as from one process, and on one
+# machine the same command on the same code gives the same file. The games look up the solved endings when
 # the build has them, so the script builds them (and the two programs) first.
 # Usage: bash tools/train-draughts.sh BUILD_DIR [GAMES [LATER_GAMES [LAST_GAMES]]]
 #        (from the repository root; 10,000, 10,000 and 60,000 games by default)
@@ -42,10 +42,12 @@ play() {
 }
 
 # fit OUT SETS...: the weights fitted to the sets.
+# Each file's checksum is printed, so that two machines' runs can be compared generation by generation.
 fit() {
     local out=$1
     shift
     "$build/bin/draughts_train" --seed 1 --blend 0.3 --out "$out" "$@"
+    echo "$(basename "$out"): md5 $(md5sum < "$out" | cut -d' ' -f1), $(md5sum < "${!#}" | cut -d' ' -f1) for its last set of games"
 }
 
 generations=5
