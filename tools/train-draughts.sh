@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Learns the draughts evaluation from scratch in five generations: self-play games with the
+# Learns the draughts evaluation from scratch in six generations: self-play games with the
 # hand-set evaluation (draughts_selfplay), the pattern weights fitted to them (draughts_train);
-# then, four times, a new set of self-play games played with the latest weights and the
-# weights fitted again to every set so far. The last set is the largest, as the fit gains
-# from more positions. Each fit aims at 0.3 times the game's result plus
+# then, five times, a new set of self-play games played with the latest weights and the
+# weights fitted again to every set so far. The last two sets are the largest, as the fit
+# gains from more positions. Each fit aims at 0.3 times the game's result plus
 # 0.7 times the result the search's score for the position foretells (--blend 0.3). The last
 # fit is written to
 # demo/draughts/engine/data/evaluation.weights.
@@ -11,19 +11,22 @@
 # number and the set's seed, so the set comes out the same as from one process, and on one
 # machine the same command on the same code gives the same file. The games look up the solved endings when
 # the build has them, so the script builds them (and the two programs) first.
-# Usage: bash tools/train-draughts.sh BUILD_DIR [GAMES [LATER_GAMES [LAST_GAMES]]]
-#        (from the repository root; 10,000, 10,000 and 60,000 games by default)
+# Usage: bash tools/train-draughts.sh BUILD_DIR [GAMES [LATER_GAMES [FIFTH_GAMES [SIXTH_GAMES]]]]
+#        (from the repository root; 10,000, 10,000, 60,000 and 150,000 games by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage="Usage: bash tools/train-draughts.sh BUILD_DIR [GAMES [LATER_GAMES [LAST_GAMES]]]"
+usage="Usage: bash tools/train-draughts.sh BUILD_DIR [GAMES [LATER_GAMES [FIFTH_GAMES [SIXTH_GAMES]]]]"
 build=${1:?$usage}
 games=${2:-10000}
 later=${3:-$games}
-last=${4:-60000}
-if ! [[ $games =~ ^[0-9]+$ && $later =~ ^[0-9]+$ && $last =~ ^[0-9]+$ ]] || ((games < 2 || later < 2 || last < 2)); then
-    echo "$usage (at least 2 games a set)" >&2
-    exit 2
-fi
+fifth=${4:-60000}
+sixth=${5:-150000}
+for size in "$games" "$later" "$fifth" "$sixth"; do
+    if ! [[ $size =~ ^[0-9]+$ ]] || ((size < 2)); then
+        echo "$usage (at least 2 games a set)" >&2
+        exit 2
+    fi
+done
 cmake --build "$build" --target draughts_selfplay draughts_train draughts_endgames_table
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -50,13 +53,14 @@ fit() {
     echo "$(basename "$out"): md5 $(md5sum < "$out" | cut -d' ' -f1), $(md5sum < "${!#}" | cut -d' ' -f1) for its last set of games"
 }
 
-generations=5
+generations=6
 play "$work/1.bin" 1 "$games"
 fit "$work/1.weights" "$work/1.bin"
 sets=("$work/1.bin")
 for ((g = 2; g <= generations; ++g)); do
     count=$later
-    ((g < generations)) || count=$last
+    ((g != 5)) || count=$fifth
+    ((g != 6)) || count=$sixth
     play "$work/$g.bin" "$g" "$count" --weights "$work/$((g - 1)).weights"
     sets+=("$work/$g.bin")
     fit "$work/$g.weights" "${sets[@]}"
