@@ -53,15 +53,14 @@ fit() {
     echo "$(basename "$out"): md5 $(md5sum < "$out" | cut -d' ' -f1), $(md5sum < "${!#}" | cut -d' ' -f1) for its last set of games"
 }
 
-generations=6
+# Games in each generation's set.
+sizes=("$games" "$later" "$later" "$later" "$fifth" "$sixth")
+generations=${#sizes[@]}
 play "$work/1.bin" 1 "$games"
 fit "$work/1.weights" "$work/1.bin"
 sets=("$work/1.bin")
 for ((g = 2; g <= generations; ++g)); do
-    count=$later
-    ((g != 5)) || count=$fifth
-    ((g != 6)) || count=$sixth
-    play "$work/$g.bin" "$g" "$count" --weights "$work/$((g - 1)).weights"
+    play "$work/$g.bin" "$g" "${sizes[g - 1]}" --weights "$work/$((g - 1)).weights"
     sets+=("$work/$g.bin")
     fit "$work/$g.weights" "${sets[@]}"
 done
