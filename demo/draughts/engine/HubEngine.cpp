@@ -85,6 +85,11 @@ bool chooseData(const std::string& value, std::shared_ptr<const Data>& chosen, s
 }
 } // namespace
 
+int HubEngine::defaultThreads()
+{
+    return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+}
+
 HubEngine::HubEngine(std::function<void(const std::string&)> send) : m_Send(std::move(send)) {}
 
 HubEngine::~HubEngine()

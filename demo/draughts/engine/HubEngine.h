@@ -33,6 +33,10 @@ class HubEngine
 public:
     static constexpr int c_MaxHashMegabytes = 1024;
     static constexpr int c_MaxThreads = 64;
+    // The threads a search uses until the GUI sets them: two where the machine runs two at
+    // once (the second searches beside the first, on the shared table, while the opponent's
+    // engine waits for the move), else one.
+    static int defaultThreads();
 
     // `send` gets each line to write, without its line end.
     explicit HubEngine(std::function<void(const std::string&)> send);
@@ -93,7 +97,7 @@ private:
     std::mutex m_SendMutex;
     int m_Level = 10;
     int m_HashMegabytes = 16;
-    int m_Threads = 1;
+    int m_Threads = defaultThreads();
     std::shared_ptr<const PatternEvaluation> m_Weights = PatternEvaluation::installed();
     std::shared_ptr<const EndgameTable> m_Endgames = EndgameTable::installed();
     std::unique_ptr<Search> m_Search;
