@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "../FenPosition.h"
 #include "EndgameGenerator.h"
 #include "EndgameTable.h"
 #include "Game.h"
@@ -35,14 +36,6 @@ template <typename Visit> void forEachPosition(const EndgameTable::Signature& si
     for (std::size_t i = 0; i < EndgameTable::size(signature); ++i)
         if (EndgameTable::positionAt(signature, i, position))
             visit(position);
-}
-
-Position fen(const char* text)
-{
-    Position position;
-    std::string error;
-    EXPECT_TRUE(Position::fromFen(text, position, error)) << error;
-    return position;
 }
 
 std::string temporaryPath(const char* name)

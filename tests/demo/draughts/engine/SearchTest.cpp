@@ -4,20 +4,13 @@
 #include <set>
 #include <thread>
 
+#include "../FenPosition.h"
 #include "Search.h"
 
 using namespace Draughts;
 
 namespace
 {
-Position fen(const std::string& text)
-{
-    Position position;
-    std::string error;
-    EXPECT_TRUE(Position::fromFen(text, position, error)) << error;
-    return position;
-}
-
 bool isLegal(const Position& position, const Move& move)
 {
     MoveList moves;

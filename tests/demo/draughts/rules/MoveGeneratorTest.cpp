@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "../FenPosition.h"
 #include "MoveGenerator.h"
 #include "Perft.h"
 
@@ -12,14 +13,6 @@ using namespace Draughts;
 
 namespace
 {
-Position fen(const std::string& text)
-{
-    Position position;
-    std::string error;
-    EXPECT_TRUE(Position::fromFen(text, position, error)) << error;
-    return position;
-}
-
 // Each move as (start, landings, taken squares sorted), sorted: comparable with a literal.
 using Written = std::tuple<int, std::vector<int>, std::vector<int>>;
 std::vector<Written> written(const MoveList& moves)

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <random>
 
+#include "../FenPosition.h"
 #include "Notation.h"
 #include "PdnDatabase.h"
 #include "PdnReader.h"
@@ -20,14 +21,6 @@ using namespace std::string_literals;
 
 namespace
 {
-Position fen(const std::string& text)
-{
-    Position position;
-    std::string error;
-    EXPECT_TRUE(Position::fromFen(text, position, error)) << error;
-    return position;
-}
-
 std::vector<std::string> errorsOf(const std::string& text)
 {
     std::vector<std::string> lines;
