@@ -38,6 +38,16 @@ std::uint32_t get(const unsigned char* in, int bytes)
     return value;
 }
 
+// The empty squares a side's kings can fly to, together.
+int kingReach(Bitboard kings, Bitboard empty)
+{
+    Bitboard reach = 0;
+    for (int direction = 0; direction < Bits::c_Directions; ++direction)
+        for (Bitboard ray = Bits::shift(kings, direction) & empty; ray; ray = Bits::shift(ray, direction) & empty)
+            reach |= ray;
+    return Bits::count(reach);
+}
+
 } // namespace
 
 const char* const PatternEvaluation::c_InstalledPath = DRAUGHTS_WEIGHTS_PATH;
@@ -71,6 +81,13 @@ int PatternEvaluation::evaluate(const Position& position) const
     if (Evaluation::drawishEnding(position))
         score /= 8;
     score += features.base;
+    // A king that commands long diagonals is worth more than a hemmed-in one.
+    const Bitboard kings = position.kings();
+    if (kings && m_KingReach != 0) {
+        const Bitboard empty = position.empty();
+        score += m_KingReach * (kingReach(position.pieces(Color::White) & kings, empty) -
+                                kingReach(position.pieces(Color::Black) & kings, empty));
+    }
     return position.sideToMove() == Color::White ? score : -score;
 }
 

@@ -13,12 +13,15 @@ namespace Draughts
 // The learnt evaluation: the hand-set evaluation corrected by a weight for every configuration
 // of every board region and for each whole-board term (PatternFeatures), once for the middle
 // game and once for the ending, blended by the phase; in hundredths of a man from the side to
-// move. The weights come from
-// a file written by the trainer (draughts_train) and never change once loaded, so one object
-// may serve any number of searches on any threads.
+// move, plus a hand-set bonus for the squares each side's kings can fly to. The weights come
+// from a file written by the trainer (draughts_train) and never change once loaded, so one
+// object may serve any number of searches on any threads.
 class PatternEvaluation
 {
 public:
+    // Hundredths of a man for each empty square a side's kings can reach in one flight.
+    static constexpr int c_KingReach = 6;
+
     // Where installed() looks, relative to the running program's folder.
     static const char* const c_InstalledPath;
 
@@ -37,6 +40,8 @@ public:
                          phase];
     }
     std::int16_t& term(int term, int phase) { return m_Terms[term * 2 + phase]; }
+    // The king-reach bonus (c_KingReach unless set); set it before sharing the object.
+    void setKingReach(int weight) { m_KingReach = weight; }
 
     // Reads a weights file. False with a one-line reason when it is not a regular file, has
     // not exactly the size and layout of this build's weights, or fails its checksum.
@@ -52,6 +57,7 @@ public:
 private:
     std::vector<std::int16_t> m_Regions;
     std::vector<std::int16_t> m_Terms;
+    int m_KingReach = c_KingReach;
 };
 
 } // namespace Draughts

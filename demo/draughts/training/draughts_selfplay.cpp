@@ -92,6 +92,9 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "draughts_selfplay: %s\n", error.c_str());
             return 1;
         }
+        // The games are played by the evaluation being fitted, without the hand-set king
+        // bonus on top of it, so that the same command keeps making the same weights.
+        weights->setKingReach(0);
     }
     std::FILE* out = std::fopen(options.out.c_str(), "ab");
     if (!out) {

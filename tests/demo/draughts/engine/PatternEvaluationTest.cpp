@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 
+#include "../FenPosition.h"
 #include "Evaluation.h"
 #include "PatternEvaluation.h"
 #include "Search.h"
@@ -159,10 +160,31 @@ TEST(PatternEvaluationTest, BothColoursAreJudgedAlike)
         EXPECT_EQ(a.base, -b.base);
         EXPECT_EQ(a.phase, b.phase);
     }
-    // All weights zero: the hand-set evaluation.
+    // All weights zero and no king-reach bonus: the hand-set evaluation.
     PatternEvaluation zero;
+    zero.setKingReach(0);
     for (const Position& position : randomPositions(200, 12))
         EXPECT_EQ(zero.evaluate(position), Evaluation::evaluate(position));
+}
+
+TEST(PatternEvaluationTest, KingsThatCommandDiagonalsCountForMore)
+{
+    PatternEvaluation zero;
+    const auto bonus = [&zero](const char* text) {
+        const Position position = fen(text);
+        return (zero.evaluate(position) - Evaluation::evaluate(position)) / PatternEvaluation::c_KingReach;
+    };
+    // A king in the corner behind its own man reaches nothing; on 28, 13 squares up to the
+    // pieces in its way.
+    EXPECT_EQ(bonus("W:WK46,41,45:B5,6"), 0);
+    EXPECT_EQ(bonus("W:WK28,41,45:B5,6"), 13);
+    // From the side to move; squares two kings reach count once; the opponent's reach counts
+    // against.
+    EXPECT_EQ(bonus("B:WK28,41,45:B5,6"), -13);
+    EXPECT_EQ(bonus("W:WK28,K46:B5,6"), 14);
+    EXPECT_EQ(bonus("W:WK28:BK1"), 17 - 9);
+    zero.setKingReach(0);
+    EXPECT_EQ(bonus("W:WK28:BK1"), 0);
 }
 
 TEST(PatternEvaluationTest, WeightsFilesReadBackAndDamagedOnesAreRefused)
