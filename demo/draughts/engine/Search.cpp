@@ -76,7 +76,7 @@ Search::Search(std::shared_ptr<TranspositionTable> table)
     for (Ply& ply : m_Plies) {
         ply.moves.reserve(64);
         ply.order.reserve(64);
-        ply.scores.reserve(64);
+        ply.keys.reserve(64);
     }
 }
 
@@ -357,28 +357,29 @@ void Search::order(const Position& position, Ply& node, int tableMove) const
 {
     const std::size_t count = node.moves.size();
     node.order.resize(count);
-    node.scores.resize(count);
+    node.keys.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const Move& move = node.moves[i];
-        int score = m_MoveHistory.score(move.fromBit(), move.toBit());
+        std::int64_t score = m_MoveHistory.score(move.fromBit(), move.toBit());
         if (static_cast<int>(i) == tableMove)
             score = 1 << 30;
         else if (move.isCapture())
             score += Bits::count(move.capturedSet() & position.kings()) << 20;
         else if (move == node.killers[0] || move == node.killers[1])
             score += 1 << 24;
-        node.scores[i] = score;
+        // The index below the score: equal scores keep their generation order.
+        node.keys[i] = score * 65536 + static_cast<std::int64_t>(0xFFFF - i);
     }
-    // Highest score first, equal scores in generation order (an insertion sort: the lists are
-    // short, and nothing is allocated).
-    for (std::size_t i = 0; i < count; ++i) {
-        const int index = static_cast<int>(i);
-        const int score = node.scores[i];
+    // Highest key first (an insertion sort: the lists are short, and nothing is allocated).
+    for (std::size_t i = 1; i < count; ++i) {
+        const std::int64_t key = node.keys[i];
         std::size_t at = i;
-        for (; at > 0 && node.scores[static_cast<std::size_t>(node.order[at - 1])] < score; --at)
-            node.order[at] = node.order[at - 1];
-        node.order[at] = index;
+        for (; at > 0 && node.keys[at - 1] < key; --at)
+            node.keys[at] = node.keys[at - 1];
+        node.keys[at] = key;
     }
+    for (std::size_t i = 0; i < count; ++i)
+        node.order[i] = static_cast<int>(0xFFFF - (node.keys[i] & 0xFFFF));
 }
 
 int Search::search(const Position& position, int depth, int alpha, int beta, int ply)
@@ -434,6 +435,11 @@ int Search::search(const Position& position, int depth, int alpha, int beta, int
     // A forced move costs no depth.
     const int nextDepth = node.moves.size() == 1 ? depth : depth - 1;
     order(position, node, tableMove);
+    // The children a full-width search will look up in the table: their entries are loaded
+    // together now, rather than one miss after another.
+    if (nextDepth >= 1)
+        for (const Move& move : node.moves)
+            m_Table->prefetch(position.hashAfter(move));
 
     int best = -c_Infinity;
     int bestIndex = c_NoMove;
@@ -506,7 +512,7 @@ int Search::quiesce(const Position& position, int alpha, int beta, int ply)
     if (ply > 0 && probeEndgame(position, solved))
         return solved;
     if (!MoveGenerator::mustCapture(position)) {
-        if (MoveGenerator::count(position, node.moves) == 0)
+        if (!MoveGenerator::canStep(position))
             return -c_WinScore + ply;
         return evaluate(position);
     }

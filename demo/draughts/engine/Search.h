@@ -119,8 +119,8 @@ private:
     {
         MoveList moves;
         std::vector<int> order;
-        // The ordering score of each move, by its index in moves.
-        std::vector<int> scores;
+        // Ordering keys: each move's score, then its index in moves below it.
+        std::vector<std::int64_t> keys;
         Move killers[2];
         std::uint64_t hash = 0;
         // Plies in a row without a man move or capture up to this one.

@@ -43,6 +43,8 @@ public:
     void startSearch() { m_Age = static_cast<std::uint8_t>(m_Age + 1); }
     // The entry for a position, false when there is none.
     bool probe(std::uint64_t key, Entry& entry) const;
+    // Starts loading a position's entry into the cache, for a probe soon after.
+    void prefetch(std::uint64_t key) const { __builtin_prefetch(&m_Slots[key & m_Mask]); }
     // Records a result; the move index is 255 when there is none.
     void store(std::uint64_t key, int score, int depth, Bound bound, int move);
 

@@ -60,12 +60,19 @@ public:
     static Move fromBits(int from, const std::uint8_t* path, int count, Bitboard captured)
     {
         Move move;
-        move.m_From = static_cast<std::uint8_t>(from);
-        move.m_Landings = static_cast<std::uint8_t>(count);
-        move.m_Captured = captured;
-        for (int i = 0; i < count; ++i)
-            move.m_Path[i] = path[i];
+        move.fill(from, path, count, captured);
         return move;
+    }
+    // Makes an empty move, where it lies, the move fromBits() would build. The generator fills
+    // its list this way: a move built aside and then copied in is read back in wider pieces
+    // than it was written in, which stalls the processor.
+    void fill(int from, const std::uint8_t* path, int count, Bitboard captured)
+    {
+        m_From = static_cast<std::uint8_t>(from);
+        m_Landings = static_cast<std::uint8_t>(count);
+        m_Captured = captured;
+        for (int i = 0; i < count; ++i)
+            m_Path[i] = path[i];
     }
 
 private:

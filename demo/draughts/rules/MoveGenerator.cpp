@@ -99,12 +99,14 @@ private:
             m_Moves.clear();
             m_Best = depth;
         }
-        const Move move = Move::fromBits(m_From, m_Path, depth, taken);
+        Move& move = m_Moves.emplace_back();
+        move.fill(m_From, m_Path, depth, taken);
         if (!m_AllRoutes)
-            for (const Move& other : m_Moves)
-                if (other.sameAs(move))
+            for (std::size_t i = 0; i + 1 < m_Moves.size(); ++i)
+                if (m_Moves[i].sameAs(move)) {
+                    m_Moves.pop_back();
                     return;
-        m_Moves.push_back(move);
+                }
     }
 
     Bitboard m_Opponent;
@@ -141,7 +143,7 @@ void generateSteps(const Position& position, MoveList& moves)
     for (int direction : c_Forward[static_cast<int>(side)]) {
         for (Bitboard targets = Bits::shift(men, direction) & empty; targets; targets &= targets - 1) {
             const std::uint8_t to = static_cast<std::uint8_t>(Bits::lowest(targets));
-            moves.push_back(Move::fromBits(to - Bits::c_Step[direction], &to, 1, 0));
+            moves.emplace_back().fill(to - Bits::c_Step[direction], &to, 1, 0);
         }
     }
     for (Bitboard kings = own & position.kings(); kings; kings &= kings - 1) {
@@ -149,7 +151,7 @@ void generateSteps(const Position& position, MoveList& moves)
         for (int direction = 0; direction < Bits::c_Directions; ++direction)
             for (int to = c_Next[from][direction]; to >= 0 && (empty & maskOf(to)); to = c_Next[to][direction]) {
                 const std::uint8_t landing = static_cast<std::uint8_t>(to);
-                moves.push_back(Move::fromBits(from, &landing, 1, 0));
+                moves.emplace_back().fill(from, &landing, 1, 0);
             }
     }
 }
@@ -211,7 +213,26 @@ void MoveGenerator::generateAllRoutes(const Position& position, MoveList& moves)
 
 bool MoveGenerator::canMove(const Position& position)
 {
-    return mustCapture(position) || countSteps(position) > 0;
+    return mustCapture(position) || canStep(position);
+}
+
+bool MoveGenerator::canStep(const Position& position)
+{
+    const Color side = position.sideToMove();
+    const Bitboard own = position.pieces(side);
+    const Bitboard empty = position.empty();
+    const Bitboard men = own & ~position.kings();
+    for (int direction : c_Forward[static_cast<int>(side)])
+        if (Bits::shift(men, direction) & empty)
+            return true;
+    // A king that cannot step to a neighbouring square cannot fly any further either.
+    for (Bitboard kings = own & position.kings(); kings; kings &= kings - 1)
+        for (int direction = 0; direction < Bits::c_Directions; ++direction) {
+            const int to = c_Next[Bits::lowest(kings)][direction];
+            if (to >= 0 && (empty & maskOf(to)))
+                return true;
+        }
+    return false;
 }
 
 bool MoveGenerator::findStep(const Position& position, int from, int to, Move& step)

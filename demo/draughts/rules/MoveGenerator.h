@@ -30,6 +30,9 @@ public:
     static bool mustCapture(const Position& position);
     // True when the side to move has a legal move (found without listing them).
     static bool canMove(const Position& position);
+    // True when the side to move has a step (a move that is not a capture), whether or not a
+    // capture is compulsory.
+    static bool canStep(const Position& position);
     // The step of the side to move from one square to another (1-50) when it is legal,
     // found without listing the moves; false when it is not (or a capture is compulsory).
     static bool findStep(const Position& position, int from, int to, Move& step);

@@ -264,11 +264,8 @@ Position Position::after(const Move& move) const
     Bitboard& other = mover == Color::White ? next.m_Black : next.m_White;
     // The start may also be the end, after a capture that comes full circle.
     own = (own & ~from) | to;
-    next.m_Hash ^=
-        c_Keys.piece[kindOf(mover, king)][move.fromBit()] ^ c_Keys.piece[kindOf(mover, king || promoted)][move.toBit()];
+    next.m_Hash = hashAfter(move);
     if (taken) {
-        const Color victim = opponent(mover);
-        next.m_Hash ^= keysOf(taken & m_Kings, kindOf(victim, true)) ^ keysOf(taken & ~m_Kings, kindOf(victim, false));
         other &= ~taken;
         next.m_Kings &= ~taken;
     }
@@ -277,8 +274,23 @@ Position Position::after(const Move& move) const
     else if (promoted)
         next.m_Kings |= to;
     next.m_SideToMove = opponent(mover);
-    next.m_Hash ^= c_Keys.blackToMove;
     return next;
+}
+
+std::uint64_t Position::hashAfter(const Move& move) const
+{
+    const Color mover = m_SideToMove;
+    const Bitboard taken = move.capturedSet();
+    const bool king = m_Kings & Bits::maskOf(move.fromBit());
+    const Bitboard crown = mover == Color::White ? Bits::c_WhiteCrown : Bits::c_BlackCrown;
+    const bool promoted = !king && (Bits::maskOf(move.toBit()) & crown);
+    std::uint64_t hash = m_Hash ^ c_Keys.blackToMove ^ c_Keys.piece[kindOf(mover, king)][move.fromBit()] ^
+                         c_Keys.piece[kindOf(mover, king || promoted)][move.toBit()];
+    if (taken) {
+        const Color victim = opponent(mover);
+        hash ^= keysOf(taken & m_Kings, kindOf(victim, true)) ^ keysOf(taken & ~m_Kings, kindOf(victim, false));
+    }
+    return hash;
 }
 
 } // namespace Draughts

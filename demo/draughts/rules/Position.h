@@ -56,6 +56,8 @@ public:
 
     // The position after a move of the side to move; the move must be one of its legal moves.
     Position after(const Move& move) const;
+    // The hash of the position after such a move, without making it.
+    std::uint64_t hashAfter(const Move& move) const;
 
     Bitboard pieces(Color color) const { return color == Color::White ? m_White : m_Black; }
     Bitboard kings() const { return m_Kings; }

@@ -207,6 +207,10 @@ TEST(MoveGenerator, AManBecomesAKingOnlyWhereItsMoveEnds)
     EXPECT_EQ(position.after(Move::step(6, 1)).at(1), Piece::WhiteKing);
     // A blocked side has no move.
     EXPECT_TRUE(movesOf("W:W46:B41,37").empty());
+    EXPECT_FALSE(MoveGenerator::canStep(fen("W:W46:B41,37")));
+    // A side bound to capture may still have steps it is not allowed to play.
+    EXPECT_TRUE(MoveGenerator::canStep(fen("W:W28,46:B23")));
+    EXPECT_FALSE(MoveGenerator::canStep(fen("W:W28:B23,22,K32,33")));
 }
 
 TEST(MoveGenerator, AgreesWithAPlainGeneratorOnRandomPositions)
@@ -235,6 +239,19 @@ TEST(MoveGenerator, AgreesWithAPlainGeneratorOnRandomPositions)
         ASSERT_EQ(ours.size(), moves.size()) << "a move listed twice in " << position.toFen();
         ASSERT_EQ(ours, Reference(position).moves()) << position.toFen();
         EXPECT_EQ(MoveGenerator::canMove(position), !moves.empty());
+        if (moves.empty() || !moves[0].isCapture()) {
+            EXPECT_EQ(MoveGenerator::canStep(position), !moves.empty()) << position.toFen();
+        }
+        // The hash kept up by each move, and the one foretold without making it, are those
+        // of the resulting position set up from scratch.
+        for (const Move& move : moves) {
+            const Position next = position.after(move);
+            Position rebuilt;
+            std::string error;
+            ASSERT_TRUE(Position::fromFen(next.toFen(), rebuilt, error)) << error;
+            ASSERT_EQ(next.hash(), rebuilt.hash()) << move.toLongString() << " in " << position.toFen();
+            ASSERT_EQ(position.hashAfter(move), rebuilt.hash()) << move.toLongString() << " in " << position.toFen();
+        }
         // A step is found alone exactly when it is one of the legal moves.
         for (int from = 1; from <= 50; ++from)
             for (int to = 1; to <= 50; ++to) {
