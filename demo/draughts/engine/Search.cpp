@@ -75,7 +75,6 @@ Search::Search(std::shared_ptr<TranspositionTable> table)
 {
     for (Ply& ply : m_Plies) {
         ply.moves.reserve(64);
-        ply.order.reserve(64);
         ply.keys.reserve(64);
     }
 }
@@ -356,7 +355,6 @@ bool Search::repeated(int ply) const
 void Search::order(const Position& position, Ply& node, int tableMove) const
 {
     const std::size_t count = node.moves.size();
-    node.order.resize(count);
     node.keys.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         const Move& move = node.moves[i];
@@ -370,16 +368,33 @@ void Search::order(const Position& position, Ply& node, int tableMove) const
         // The index below the score: equal scores keep their generation order.
         node.keys[i] = score * 65536 + static_cast<std::int64_t>(0xFFFF - i);
     }
+    // The highest key first. Many nodes are settled by their first move, so the rest are
+    // sorted only when the search goes on to them.
+    std::size_t first = 0;
+    for (std::size_t i = 1; i < count; ++i)
+        if (node.keys[i] > node.keys[first])
+            first = i;
+    std::swap(node.keys[0], node.keys[first]);
+    node.sorted = count <= 2;
+}
+
+void Search::sortRest(Ply& node)
+{
     // Highest key first (an insertion sort: the lists are short, and nothing is allocated).
-    for (std::size_t i = 1; i < count; ++i) {
+    const std::size_t count = node.keys.size();
+    for (std::size_t i = 2; i < count; ++i) {
         const std::int64_t key = node.keys[i];
         std::size_t at = i;
-        for (; at > 0 && node.keys[at - 1] < key; --at)
+        for (; at > 1 && node.keys[at - 1] < key; --at)
             node.keys[at] = node.keys[at - 1];
         node.keys[at] = key;
     }
-    for (std::size_t i = 0; i < count; ++i)
-        node.order[i] = static_cast<int>(0xFFFF - (node.keys[i] & 0xFFFF));
+    node.sorted = true;
+}
+
+int Search::moveAt(const Ply& node, std::size_t i)
+{
+    return static_cast<int>(0xFFFF - (node.keys[i] & 0xFFFF));
 }
 
 int Search::search(const Position& position, int depth, int alpha, int beta, int ply)
@@ -444,9 +459,11 @@ int Search::search(const Position& position, int depth, int alpha, int beta, int
     int best = -c_Infinity;
     int bestIndex = c_NoMove;
     Ply& child = m_Plies[ply + 1];
-    for (std::size_t i = 0; i < node.order.size(); ++i) {
-        const int index = node.order[i];
-        const Move move = node.moves[index];
+    for (std::size_t i = 0; i < node.keys.size(); ++i) {
+        if (i == 1 && !node.sorted)
+            sortRest(node);
+        const int index = moveAt(node, i);
+        const Move move = node.moves[static_cast<std::size_t>(index)];
         const Position next = position.after(move);
         const bool king = position.kings() & Bits::maskOf(move.fromBit());
         child.hash = next.hash();

@@ -118,9 +118,10 @@ private:
     struct Ply
     {
         MoveList moves;
-        std::vector<int> order;
-        // Ordering keys: each move's score, then its index in moves below it.
+        // Ordering keys: each move's score, then its index in moves below it; the first is
+        // the highest, the rest are in order once sorted is set.
         std::vector<std::int64_t> keys;
+        bool sorted = false;
         Move killers[2];
         std::uint64_t hash = 0;
         // Plies in a row without a man move or capture up to this one.
@@ -139,6 +140,8 @@ private:
     bool repeated(int ply) const;
     void extendLine(const Position& root, std::vector<Move>& line, int depth);
     void order(const Position& position, Ply& node, int tableMove) const;
+    static void sortRest(Ply& node);
+    static int moveAt(const Ply& node, std::size_t i);
     bool timeUp();
 
     void startHelpers(const Position& position, const std::vector<std::uint64_t>& history, int reversible,
