@@ -6,8 +6,8 @@
 // Every search starts cold (a fresh search, or a fresh engine process). The figures are
 // those of the last depth completed: its depth, the positions visited up to its end and
 // its time, as a Hub engine reports them in its info lines; each position is searched
-// --runs times and the run with the median speed is shown. The ratio column compares each
-// engine with the first one of the table.
+// --runs times by each engine in turn and the run with the median speed is shown. The
+// ratio column compares each engine with the first one of the table.
 //
 // Usage: draughts_speed [--seconds S] [--runs N] [--no-builtin] [--engine "COMMAND [ARGS]"]...
 #include <algorithm>
@@ -146,25 +146,27 @@ int main(int argc, char** argv)
     for (const std::string& command : engines)
         rows.push_back({command, {}});
 
-    for (Row& row : rows) {
-        const bool isBuiltin = withBuiltin && &row == &rows.front();
-        for (const Spot& spot : c_Spots) {
-            const Position position = positionOf(spot);
-            std::vector<Sample> samples;
-            for (int run = 0; run < runs; ++run) {
+    // The runs take turns between the rows, so that a slow stretch of the machine falls on
+    // every row alike rather than on one.
+    for (const Spot& spot : c_Spots) {
+        const Position position = positionOf(spot);
+        std::vector<std::vector<Sample>> samples(rows.size());
+        for (int run = 0; run < runs; ++run)
+            for (std::size_t r = 0; r < rows.size(); ++r) {
                 Sample sample;
                 std::string error;
-                if (isBuiltin)
+                if (withBuiltin && r == 0)
                     sample = builtin(position, seconds);
-                else if (!hub(row.engine, position, seconds, sample, error)) {
-                    std::fprintf(stderr, "draughts_speed: %s: %s\n", row.engine.c_str(), error.c_str());
+                else if (!hub(rows[r].engine, position, seconds, sample, error)) {
+                    std::fprintf(stderr, "draughts_speed: %s: %s\n", rows[r].engine.c_str(), error.c_str());
                     return 1;
                 }
-                samples.push_back(sample);
+                samples[r].push_back(sample);
             }
-            std::sort(samples.begin(), samples.end(),
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            std::sort(samples[r].begin(), samples[r].end(),
                       [](const Sample& a, const Sample& b) { return a.rate() < b.rate(); });
-            row.spots.push_back(samples[samples.size() / 2]);
+            rows[r].spots.push_back(samples[r][samples[r].size() / 2]);
         }
     }
 
